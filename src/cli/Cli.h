@@ -1,0 +1,62 @@
+// The command-line tool's shared pieces: the terminal user interface, the
+// verb table and small output helpers.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "database/Session.h"
+#include "database/UserInterface.h"
+
+namespace quill::cli {
+
+// Messages go to stderr (converted to UTF-8); a question takes its default
+// unless --yes or --no was given.
+class TerminalInterface : public UserInterface {
+public:
+    enum class Answer { Default, Yes, No };
+    Answer answer = Answer::Default;
+    void message(const std::string& text, const std::string& caption, Icon icon) override;
+    Button ask(const std::string& text, const std::string& caption, const std::vector<Button>& buttons,
+               Button defaultButton, Icon icon) override;
+    void beep() override;
+    void notice(const std::string& text) override;
+};
+
+struct Context {
+    std::string home;
+    TerminalInterface ui;
+    std::unique_ptr<Session> session;
+    // Opens the installation at home (creating what is missing).
+    Session& open();
+};
+
+struct Verb {
+    const char* name;
+    const char* usage;     // the arguments after the verb
+    const char* summary;
+    std::function<int(Context&, std::vector<std::string>&)> run;
+};
+
+// The verbs, in the order --help lists them.
+const std::vector<Verb>& verbs();
+
+// Output helpers.
+std::string jsonString(const std::string& utf8);
+std::string toTerminal(const std::string& cp1252);
+// Takes "--name" from args; true when it was there.
+bool takeFlag(std::vector<std::string>& args, const std::string& name);
+// Takes "--name VALUE" (or --name=VALUE); empty optional when absent.
+bool takeOption(std::vector<std::string>& args, const std::string& name, std::string& value);
+// A one-line cause on stderr and the exit status 2.
+int fail(const std::string& cause);
+bool wantsHelp(const std::vector<std::string>& args);
+int printVerbHelp(const Verb& v);
+
+// Verb entry points, one file each.
+int verbInit(Context& c, std::vector<std::string>& args);
+int verbDb(Context& c, std::vector<std::string>& args);
+
+}  // namespace quill::cli

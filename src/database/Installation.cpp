@@ -1,0 +1,60 @@
+#include "database/Installation.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "database/Catalogue.h"
+#include "database/Common.h"
+#include "database/FileMask.h"
+#include "database/Preferences.h"
+
+namespace quill {
+
+bool openInstallation(Session& s, const std::string& home) {
+    std::string dir = home;
+    if (dir.empty() || dir[0] != '/') {
+        char cwd[4096];
+        if (::getcwd(cwd, sizeof cwd)) dir = joinPath(cwd, dir.empty() || dir == "." ? "" : dir);
+    }
+    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+    ::mkdir(dir.c_str(), 0755);
+    bool existed = startDirectories(s, dir);
+    (void)ExistPath(s, 3, 0, s.Mem.TempDir, "", true);
+    (void)ExistPath(s, 3, 0, s.Mem.FileDir, "", true);
+    // Configuration files are created on their first open.
+    OP_CLOSE(s, OpOpenShared, {2, 8, 18, 26, 27, 34, 35, 41, 42});
+    OP_CLOSE(s, OpClose, {2, 8, 18, 26, 27, 34, 35, 41, 42});
+    if (!existed) installNeoTexts(s);
+    (void)loadAllPreferences(s);
+    return existed;
+}
+
+const char* databaseTypeName(uint8_t type) {
+    switch (type) {
+        case TypeForum: return "forum";
+        case TypeMail: return "mail";
+        case TypeNewsgroup: return "news";
+        default: return "unknown";
+    }
+}
+
+std::vector<CatalogueEntry> listCatalogue(Session& s) {
+    std::vector<CatalogueEntry> out;
+    OP_CLOSE(s, OpOpenShared, {2});
+    s.Forums.set(ForumsFile::ALPHAKEY);
+    while (s.Forums.next()) {
+        CatalogueEntry e;
+        e.id = s.FOR.ID;
+        e.type = s.FOR.TYPE;
+        e.description = s.FOR.DESCRIPTION.str();
+        e.dirNumber = s.FOR.DIRNUMBER;
+        e.msgCount = s.FOR.MSGCOUNT;
+        e.status = s.FOR.DUMMY;
+        e.noImport = s.FOR.NOIMPORT != 0;
+        out.push_back(e);
+    }
+    OP_CLOSE(s, OpClose, {2});
+    return out;
+}
+
+}  // namespace quill

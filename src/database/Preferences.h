@@ -1,0 +1,41 @@
+// User preferences, window positions and list column widths, each group one
+// Control record, held in memory while the program runs.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "database/Session.h"
+
+namespace quill {
+
+// Operations on kind 1: 1 load, 2 set, 3 read, 4 save; kind 9: 6, 7, 8, 9;
+// kind 20: 23, 24, 25, 26. Numbers travel in value, texts in text (cut to
+// length when length > 0). Fonts 33 to 36 carry their name in text and
+// their size in value.
+bool Konfig(Session& s, int operation, int preference, int32_t& value, int length, std::string& text);
+// Convenience forms for reading and setting a number.
+int32_t konfigNumber(Session& s, int preference);
+void setKonfigNumber(Session& s, int preference, int32_t value);
+
+// Preference 10 (13) and the label and picture of the chosen format.
+int32_t SetDate(Session& s, std::string& label, std::string& picture);
+int32_t SetTime(Session& s, std::string& label, std::string& picture);
+// A date or time shown in a picture that SetDate / SetTime return.
+std::string formatDate(int32_t date, const std::string& picture);
+std::string formatTime(int32_t time, const std::string& picture);
+
+// set 1 (WindowPos) or 2 (WindowPos2). 1 load, 2 store, 3 return, 4 save,
+// 5 reset to the defaults.
+bool WindowPos(Session& s, int operation, int window, WindowRect& rect);
+bool WindowPos2(Session& s, int operation, int window, WindowRect& rect);
+// 1 load, 2 take the widths (list numbers from 1), 3 return them, 4 save,
+// 5 reset to the defaults.
+bool ListCol(Session& s, int operation, int list, std::vector<int>& widths);
+
+// Loads every group of a running program: preferences (with the identifier
+// floor), directories, window positions and list columns; creates the
+// records that are missing.
+bool loadAllPreferences(Session& s);
+
+}  // namespace quill

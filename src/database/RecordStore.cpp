@@ -1,0 +1,979 @@
+#include "database/RecordStore.h"
+
+#include "database/Types.h"
+
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <thread>
+#include <unordered_map>
+
+namespace quill {
+
+// ---------------------------------------------------------------------------
+// Connections and their prepared statements.
+
+struct Conn {
+    sqlite3* db = nullptr;
+    std::unordered_map<std::string, sqlite3_stmt*> stmts;
+
+    ~Conn() {
+        for (auto& [sql, st] : stmts) sqlite3_finalize(st);
+        if (db) sqlite3_close_v2(db);
+    }
+    // A cached statement, reset and unbound; nullptr when it cannot be prepared.
+    sqlite3_stmt* prepare(const std::string& sql) {
+        auto it = stmts.find(sql);
+        if (it != stmts.end()) return it->second;
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v3(db, sql.c_str(), int(sql.size()), SQLITE_PREPARE_PERSISTENT, &st, nullptr) !=
+            SQLITE_OK)
+            return nullptr;
+        stmts.emplace(sql, st);
+        return st;
+    }
+    int exec(const std::string& sql) { return sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr); }
+    // Statements must not outlive a schema change of ATTACH/DETACH.
+    void dropStatements() {
+        for (auto& [sql, st] : stmts) sqlite3_finalize(st);
+        stmts.clear();
+    }
+};
+
+namespace {
+
+// Resets a statement when it leaves scope, so that no read lock lingers.
+struct Reset {
+    sqlite3_stmt* st;
+    ~Reset() {
+        if (st) {
+            sqlite3_reset(st);
+            sqlite3_clear_bindings(st);
+        }
+    }
+};
+
+constexpr off_t kFileLockByte = 0;
+constexpr off_t kOpenLockByte = 1;
+constexpr off_t kRecordLockBase = 1024;
+
+bool ofdLock(int fd, short type, off_t start, int waitSeconds) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(waitSeconds > 0 ? waitSeconds : 0);
+    for (;;) {
+        struct flock fl {};
+        fl.l_type = type;
+        fl.l_whence = SEEK_SET;
+        fl.l_start = start;
+        fl.l_len = 1;
+        if (fcntl(fd, F_OFD_SETLK, &fl) == 0) return true;
+        if (errno != EAGAIN && errno != EACCES && errno != EINTR) return false;
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+}
+
+void ofdUnlock(int fd, off_t start) {
+    struct flock fl {};
+    fl.l_type = F_UNLCK;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = start;
+    fl.l_len = 1;
+    fcntl(fd, F_OFD_SETLK, &fl);
+}
+
+std::string dirOf(const std::string& path) {
+    auto p = path.find_last_of('/');
+    if (p == std::string::npos) return ".";
+    if (p == 0) return "/";
+    return path.substr(0, p);
+}
+
+bool isDir(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+int removeIfThere(const std::string& path) {
+    if (::unlink(path.c_str()) == 0 || errno == ENOENT) return 0;
+    return errno;
+}
+
+}  // namespace
+
+std::string errorTextFor(int code) {
+    switch (code) {
+        case NoError: return "";
+        case FileNotFoundErr: return "File Not Found";
+        case PathNotFoundErr: return "Path Not Found";
+        case AccessDeniedErr: return "Access Denied";
+        case NoMemoryErr: return "Insufficient Memory";
+        case EntryNotFoundErr: return "Entry Not Found";
+        case IsLockedErr: return "File Is Already Locked";
+        case RecordNotAvailErr: return "Record Not Available";
+        case RecordNotFoundErr: return "Record Not Found";
+        case FileNotOpenErr: return "File Not Open";
+        case DupKeyErr: return "Creates Duplicate Key";
+        case IsHeldErr: return "Record Is Already Held";
+        case BadNameErr: return "Invalid Filename";
+        case RebuildKeyErr: return "Keys Need Rebuilding";
+        case BadRecErr: return "Invalid Record Declaration";
+        case IsOpenErr: return "File Already Open";
+        case TransactionActiveErr: return "Transaction Already Active";
+        case InvalidFieldTypeErr: return "Invalid Field Type Descriptor";
+        case FileSystemErr: return "File System Error";
+        default: return "Error " + std::to_string(code);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Store
+
+Store::Store() = default;
+Store::~Store() {
+    if (txn_) {
+        txn_->exec("ROLLBACK");
+        detachFiles();
+    }
+}
+
+std::string Store::errorText() const {
+    if (error_ == FileSystemErr && !fileError_.empty()) return fileError_;
+    return errorTextFor(error_);
+}
+
+void Store::setError(int code, std::string fileText) {
+    error_ = code;
+    fileError_ = std::move(fileText);
+}
+
+bool Store::inTransaction(const RecordFile& f) const {
+    for (auto* t : txnFiles_)
+        if (t == &f) return true;
+    return false;
+}
+
+void Store::detachFiles() {
+    for (auto* f : txnFiles_) {
+        f->active_ = f->own_.get();
+        f->schema_ = "main";
+    }
+    txnFiles_.clear();
+    txn_.reset();
+}
+
+Status Store::beginTransaction(int waitSeconds, const std::vector<RecordFile*>& files) {
+    if (txn_) {
+        setError(TransactionActiveErr);
+        return TransactionActiveErr;
+    }
+    std::vector<RecordFile*> list;
+    for (auto* f : files) {
+        bool seen = false;
+        for (auto* g : list) seen = seen || g == f;
+        if (!seen) list.push_back(f);
+    }
+    if (list.empty()) {
+        setError(NoError);
+        return NoError;
+    }
+    // One main database plus at most ten attached ones per connection.
+    if (list.size() > 11) {
+        setError(FileSystemErr, "Too many files in one transaction");
+        return FileSystemErr;
+    }
+    for (auto* f : list) {
+        if (!f->isOpen()) {
+            setError(FileNotOpenErr);
+            return FileNotOpenErr;
+        }
+        Status s = f->endBatch();
+        if (!s) return s;
+    }
+    auto c = std::make_unique<Conn>();
+    if (sqlite3_open_v2(list[0]->name().c_str(), &c->db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+        setError(FileSystemErr, c->db ? sqlite3_errmsg(c->db) : "cannot open");
+        return FileSystemErr;
+    }
+    sqlite3_busy_timeout(c->db, (waitSeconds > 0 ? waitSeconds : 0) * 1000 + 100);
+    for (std::size_t i = 1; i < list.size(); ++i) {
+        sqlite3_stmt* st = nullptr;
+        sqlite3_prepare_v2(c->db, "ATTACH DATABASE ?1 AS ?2", -1, &st, nullptr);
+        std::string alias = "aux" + std::to_string(i);
+        sqlite3_bind_text(st, 1, list[i]->name().c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 2, alias.c_str(), -1, SQLITE_TRANSIENT);
+        int rc = sqlite3_step(st);
+        sqlite3_finalize(st);
+        if (rc != SQLITE_DONE) {
+            setError(FileSystemErr, sqlite3_errmsg(c->db));
+            return FileSystemErr;
+        }
+    }
+    int rc = c->exec("BEGIN IMMEDIATE");
+    if (rc != SQLITE_OK) {
+        int code = (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) ? IsLockedErr : FileSystemErr;
+        setError(code, sqlite3_errmsg(c->db));
+        return code;
+    }
+    txn_ = std::move(c);
+    txnFiles_ = list;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        list[i]->active_ = txn_.get();
+        list[i]->schema_ = i == 0 ? "main" : "aux" + std::to_string(i);
+    }
+    setError(NoError);
+    return NoError;
+}
+
+Status Store::commit() {
+    if (!txn_) {
+        setError(NoError);
+        return NoError;
+    }
+    int rc = txn_->exec("COMMIT");
+    if (rc != SQLITE_OK) {
+        std::string msg = sqlite3_errmsg(txn_->db);
+        txn_->exec("ROLLBACK");
+        detachFiles();
+        setError(FileSystemErr, msg);
+        return FileSystemErr;
+    }
+    detachFiles();
+    setError(NoError);
+    return NoError;
+}
+
+Status Store::rollback() {
+    if (txn_) {
+        txn_->exec("ROLLBACK");
+        detachFiles();
+    }
+    setError(NoError);
+    return NoError;
+}
+
+// ---------------------------------------------------------------------------
+// RecordFile
+
+RecordFile::RecordFile(Store& store, int fileNumber, unsigned char* buffer)
+    : store_(store), desc_(fileDesc(fileNumber)), buf_(buffer) {
+    if (!desc_) desc_ = fileDesc(1);  // never reached: files are declared by number in the schema
+}
+
+RecordFile::~RecordFile() {
+    if (isOpen()) (void)close();
+}
+
+std::string RecordFile::table() const { return schema_ + ".rec"; }
+
+Status RecordFile::fail(int code, const std::string& fileText) {
+    store_.setError(code, fileText);
+    return code;
+}
+
+Status RecordFile::sqlFail(int rc) {
+    int primary = rc & 0xFF;
+    if (rc == SQLITE_CONSTRAINT_UNIQUE || rc == SQLITE_CONSTRAINT_PRIMARYKEY) return fail(DupKeyErr);
+    if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) return fail(RecordNotAvailErr);
+    if (primary == SQLITE_NOMEM) return fail(NoMemoryErr);
+    if (primary == SQLITE_READONLY || primary == SQLITE_PERM) return fail(AccessDeniedErr);
+    return fail(FileSystemErr, active_ && active_->db ? sqlite3_errmsg(active_->db) : sqlite3_errstr(rc));
+}
+
+void RecordFile::clearBuffer() {
+    std::memset(buf_, 0, desc_->recordSize);
+    for (auto& f : desc_->fields)
+        if (f.type == FieldType::String) std::memset(buf_ + f.offset, ' ', std::size_t(f.elemSize) * f.dim);
+    memo.clear();
+}
+
+bool RecordFile::keyIsAllBlank(int key) const {
+    for (auto& c : desc_->keys[std::size_t(key)].components) {
+        const FieldDesc& f = desc_->fields[std::size_t(c.field)];
+        const unsigned char* p = buf_ + f.offset;
+        std::size_t n = std::size_t(f.elemSize) * f.dim;
+        for (std::size_t i = 0; i < n; ++i) {
+            if (f.type == FieldType::String ? (p[i] != ' ' && p[i] != 0) : p[i] != 0) return false;
+        }
+    }
+    return true;
+}
+
+// Keys are stored as byte strings whose plain byte order is the key's order:
+// numbers big-endian (signed ones with the sign bit flipped), strings at
+// their full fixed width (so trailing blanks never count) and upper-cased for
+// a nocase key, every byte inverted for a descending component.
+std::string RecordFile::keyValue(int key) const {
+    const KeyDesc& k = desc_->keys[std::size_t(key)];
+    std::string out;
+    for (auto& c : k.components) {
+        const FieldDesc& f = desc_->fields[std::size_t(c.field)];
+        const unsigned char* p = buf_ + f.offset;
+        std::size_t start = out.size();
+        for (uint32_t e = 0; e < f.dim; ++e, p += f.elemSize) {
+            switch (f.type) {
+                case FieldType::ULong:
+                    out.push_back(char(p[3])); out.push_back(char(p[2]));
+                    out.push_back(char(p[1])); out.push_back(char(p[0]));
+                    break;
+                case FieldType::Long:
+                    out.push_back(char(p[3] ^ 0x80)); out.push_back(char(p[2]));
+                    out.push_back(char(p[1])); out.push_back(char(p[0]));
+                    break;
+                case FieldType::String:
+                    for (uint32_t i = 0; i < f.elemSize; ++i) {
+                        unsigned char ch = p[i] == 0 ? ' ' : p[i];
+                        out.push_back(char(k.nocase ? upper1252(ch) : ch));
+                    }
+                    break;
+                default:
+                    for (uint32_t i = 0; i < f.elemSize; ++i) out.push_back(char(p[i]));
+                    break;
+            }
+        }
+        if (c.descending)
+            for (std::size_t i = start; i < out.size(); ++i) out[i] = char(~static_cast<unsigned char>(out[i]));
+    }
+    return out;
+}
+
+Status RecordFile::openConnection() {
+    own_ = std::make_unique<Conn>();
+    int flags = SQLITE_OPEN_READWRITE;
+    if (sqlite3_open_v2(name_.c_str(), &own_->db, flags, nullptr) != SQLITE_OK) {
+        std::string msg = own_->db ? sqlite3_errmsg(own_->db) : "cannot open";
+        own_.reset();
+        return fail(FileSystemErr, msg);
+    }
+    sqlite3_busy_timeout(own_->db, 5000);
+    active_ = own_.get();
+    schema_ = "main";
+    return NoError;
+}
+
+// Checks that the stored file is one of ours with the declared layout and
+// that its keys are built.
+Status RecordFile::checkStored() {
+    sqlite3_stmt* st = conn().prepare("SELECT name, value FROM main.meta");
+    if (!st) return fail(BadRecErr);
+    Reset r{st};
+    std::string layout;
+    std::string keysValid = "1";
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        std::string n = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+        const unsigned char* v = sqlite3_column_text(st, 1);
+        std::string value = v ? reinterpret_cast<const char*>(v) : "";
+        if (n == "layout") layout = value;
+        if (n == "keysvalid") keysValid = value;
+    }
+    if (rc != SQLITE_DONE) {
+        int primary = rc & 0xFF;
+        if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) return fail(AccessDeniedErr);
+        return fail(BadRecErr);
+    }
+    if (layout != desc_->signature()) return fail(BadRecErr);
+    keysValid_ = keysValid == "1";
+    if (!keysValid_) return fail(RebuildKeyErr);
+    sqlite3_stmt* ix = conn().prepare("SELECT count(*) FROM main.sqlite_master WHERE type='index' AND name LIKE 'kidx%'");
+    if (!ix) return fail(BadRecErr);
+    Reset r2{ix};
+    if (sqlite3_step(ix) != SQLITE_ROW || sqlite3_column_int(ix, 0) != int(desc_->keys.size())) {
+        keysValid_ = false;
+        return fail(RebuildKeyErr);
+    }
+    return NoError;
+}
+
+Status RecordFile::open(OpenMode mode) {
+    if (isOpen()) return fail(IsOpenErr);
+    if (desc_->kind != FileKind::Record) return fail(FileSystemErr, "This file kind cannot be opened as a record file");
+    if (name_.empty() || name_.find('\0') != std::string::npos) return fail(BadNameErr);
+    struct stat sb {};
+    if (::stat(name_.c_str(), &sb) != 0) {
+        if (errno == ENOENT) return fail(isDir(dirOf(name_)) ? FileNotFoundErr : PathNotFoundErr);
+        if (errno == ENOTDIR) return fail(PathNotFoundErr);
+        if (errno == EACCES) return fail(AccessDeniedErr);
+        if (errno == ENAMETOOLONG) return fail(BadNameErr);
+        return fail(FileSystemErr, std::strerror(errno));
+    }
+    if (S_ISDIR(sb.st_mode)) return fail(AccessDeniedErr);
+    if (::access(name_.c_str(), R_OK | W_OK) != 0) return fail(AccessDeniedErr);
+    lockFd_ = ::open((name_ + ".lck").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (lockFd_ < 0) return fail(errno == EACCES ? AccessDeniedErr : FileSystemErr, std::strerror(errno));
+    // Shared opens take a read lock, an exclusive open a write lock on the
+    // same byte: an exclusive open is refused while anyone else has the file.
+    if (!ofdLock(lockFd_, mode == OpenMode::Exclusive ? F_WRLCK : F_RDLCK, kOpenLockByte, 0)) {
+        ::close(lockFd_);
+        lockFd_ = -1;
+        return fail(AccessDeniedErr);
+    }
+    mode_ = mode;
+    Status s = openConnection();
+    if (s) s = checkStored();
+    if (!s) {
+        int code = s.code();
+        std::string text = store_.fileErrorText();
+        own_.reset();
+        active_ = nullptr;
+        ::close(lockFd_);
+        lockFd_ = -1;
+        return fail(code, text);
+    }
+    cursor_ = Cursor::None;
+    current_ = 0;
+    return fail(NoError);
+}
+
+Status RecordFile::create() {
+    if (desc_->kind != FileKind::Record) return fail(FileSystemErr, "This file kind cannot be created as a record file");
+    if (isOpen()) return fail(IsOpenErr);
+    if (name_.empty()) return fail(BadNameErr);
+    if (!isDir(dirOf(name_))) return fail(PathNotFoundErr);
+    if (int e = removeIfThere(name_)) return fail(e == EACCES || e == EPERM ? AccessDeniedErr : FileSystemErr, std::strerror(e));
+    (void)removeIfThere(name_ + "-journal");
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(name_.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
+        std::string msg = db ? sqlite3_errmsg(db) : "cannot create";
+        sqlite3_close_v2(db);
+        return fail(errno == EACCES ? AccessDeniedErr : FileSystemErr, msg);
+    }
+    std::string sql = "PRAGMA journal_mode=DELETE; BEGIN;"
+                      "CREATE TABLE meta(name TEXT PRIMARY KEY, value TEXT);"
+                      "CREATE TABLE rec(id INTEGER PRIMARY KEY, data BLOB NOT NULL, memo BLOB";
+    for (std::size_t k = 0; k < desc_->keys.size(); ++k) sql += ", k" + std::to_string(k) + " BLOB";
+    sql += ");";
+    for (std::size_t k = 0; k < desc_->keys.size(); ++k) {
+        sql += std::string("CREATE ") + (desc_->keys[k].unique ? "UNIQUE " : "") + "INDEX kidx" + std::to_string(k) +
+               " ON rec(k" + std::to_string(k) + ");";
+    }
+    sql += "INSERT INTO meta VALUES('layout', " + std::string("'") + desc_->signature() + "');";
+    sql += "INSERT INTO meta VALUES('keysvalid', '1'); COMMIT;";
+    char* err = nullptr;
+    int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &err);
+    std::string msg = err ? err : "";
+    sqlite3_free(err);
+    sqlite3_close_v2(db);
+    if (rc != SQLITE_OK) return fail(FileSystemErr, msg);
+    return fail(NoError);
+}
+
+Status RecordFile::close() {
+    if (!isOpen()) return fail(NoError);
+    if (batch_) (void)endBatch();
+    release();
+    unlock();
+    // A file that is part of the open transaction keeps being written through
+    // the transaction's connection; only its own connection goes.
+    if (active_ == own_.get()) active_ = nullptr;
+    own_.reset();
+    if (lockFd_ >= 0) ::close(lockFd_);
+    lockFd_ = -1;
+    cursor_ = Cursor::None;
+    current_ = 0;
+    streaming_ = false;
+    return fail(NoError);
+}
+
+Status RecordFile::remove() {
+    if (isOpen()) return fail(IsOpenErr);
+    if (name_.empty()) return fail(BadNameErr);
+    // Somebody else has the file open when the open byte of its lock file is taken.
+    int fd = ::open((name_ + ".lck").c_str(), O_RDWR | O_CLOEXEC);
+    if (fd >= 0) {
+        bool free = ofdLock(fd, F_WRLCK, kOpenLockByte, 0);
+        ::close(fd);
+        if (!free) return fail(IsOpenErr);
+    }
+    if (::unlink(name_.c_str()) != 0) {
+        int e = errno;
+        if (e == ENOENT) return fail(FileNotFoundErr);
+        if (e == EACCES || e == EPERM) return fail(AccessDeniedErr);
+        return fail(FileSystemErr, std::strerror(e));
+    }
+    (void)removeIfThere(name_ + "-journal");
+    (void)removeIfThere(name_ + ".lck");
+    return fail(NoError);
+}
+
+// --- reads -----------------------------------------------------------------
+
+Status RecordFile::takeHold(int64_t id) {
+    int wait = holdWait_;
+    holdWait_ = -1;
+    if (held_ == id) return NoError;
+    if (held_) release();
+    if (!ofdLock(lockFd_, F_WRLCK, kRecordLockBase + id, wait)) return fail(IsHeldErr);
+    held_ = id;
+    return NoError;
+}
+
+// Fills the buffer from a row (id, data, memo[, key]) and moves the cursor to it.
+Status RecordFile::readRow(sqlite3_stmt* st, int keyColumn) {
+    int64_t id = sqlite3_column_int64(st, 0);
+    if (holdWait_ >= 0) {
+        Status h = takeHold(id);
+        if (!h) return h;
+    }
+    const void* data = sqlite3_column_blob(st, 1);
+    int n = sqlite3_column_bytes(st, 1);
+    if (n != int(desc_->recordSize)) return fail(BadRecErr);
+    std::memcpy(buf_, data, std::size_t(n));
+    if (desc_->memoMax) {
+        const char* m = static_cast<const char*>(sqlite3_column_blob(st, 2));
+        memo.assign(m ? m : "", std::size_t(sqlite3_column_bytes(st, 2)));
+    }
+    current_ = id;
+    curId_ = id;
+    if (keyColumn >= 0) {
+        const char* k = static_cast<const char*>(sqlite3_column_blob(st, 3));
+        curValue_.assign(k ? k : "", std::size_t(sqlite3_column_bytes(st, 3)));
+    }
+    return fail(NoError);
+}
+
+Status RecordFile::get(int key) {
+    if (!isOpen() && !active_) return fail(FileNotOpenErr);
+    if (key < 0 || key >= int(desc_->keys.size())) return fail(RecordNotFoundErr);
+    std::string kc = "k" + std::to_string(key);
+    sqlite3_stmt* st = conn().prepare("SELECT id, data, memo, " + kc + " FROM " + table() + " WHERE " + kc +
+                                      " = ?1 ORDER BY " + kc + ", id LIMIT 1");
+    if (!st) return sqlFail(sqlite3_errcode(conn().db));
+    Reset r{st};
+    std::string v = keyValue(key);
+    sqlite3_bind_blob(st, 1, v.data(), int(v.size()), SQLITE_STATIC);
+    int rc = sqlite3_step(st);
+    if (rc == SQLITE_ROW) return readRow(st, -1);
+    if (rc == SQLITE_DONE) return fail(RecordNotFoundErr);
+    return sqlFail(rc);
+}
+
+Status RecordFile::getByNumber(int64_t recordNumber) {
+    if (!isOpen() && !active_) return fail(FileNotOpenErr);
+    sqlite3_stmt* st = conn().prepare("SELECT id, data, memo FROM " + table() + " WHERE id = ?1");
+    if (!st) return sqlFail(sqlite3_errcode(conn().db));
+    Reset r{st};
+    sqlite3_bind_int64(st, 1, recordNumber);
+    int rc = sqlite3_step(st);
+    if (rc == SQLITE_ROW) return readRow(st, -1);
+    if (rc == SQLITE_DONE) return fail(RecordNotFoundErr);
+    return sqlFail(rc);
+}
+
+Status RecordFile::reget(const Position& pos) { return getByNumber(pos.id); }
+
+void RecordFile::set(int key) {
+    cursor_ = Cursor::Start;
+    curKey_ = key;
+}
+
+void RecordFile::setFrom(int key) {
+    cursor_ = Cursor::FromValue;
+    curKey_ = key;
+    curValue_ = keyValue(key);
+}
+
+void RecordFile::setPhysical() {
+    cursor_ = Cursor::Start;
+    curKey_ = -1;
+}
+
+void RecordFile::reset(const Position& pos) {
+    cursor_ = Cursor::At;
+    curKey_ = pos.key;
+    curValue_ = pos.keyValue;
+    curId_ = pos.id;
+}
+
+// One step of a traversal. The cursor remembers the key value and record
+// number last returned and every step seeks afresh from there, so the loop
+// may add, change or delete records of the file it walks.
+Status RecordFile::step(bool forward) {
+    if (!isOpen() && !active_) return fail(FileNotOpenErr);
+    if (cursor_ == Cursor::None) return fail(RecordNotAvailErr);
+    const char* cmp = forward ? ">" : "<";
+    const char* cmpEq = forward ? ">=" : "<=";
+    const char* dir = forward ? "" : " DESC";
+    std::string t = table();
+    if (curKey_ < 0) {
+        std::string where;
+        if (cursor_ == Cursor::After) where = std::string(" WHERE id ") + cmp + " ?1";
+        else if (cursor_ == Cursor::At) where = std::string(" WHERE id ") + cmpEq + " ?1";
+        sqlite3_stmt* st = conn().prepare("SELECT id, data, memo FROM " + t + where + " ORDER BY id" + dir + " LIMIT 1");
+        if (!st) return sqlFail(sqlite3_errcode(conn().db));
+        Reset r{st};
+        if (!where.empty()) sqlite3_bind_int64(st, 1, curId_);
+        int rc = sqlite3_step(st);
+        if (rc == SQLITE_DONE) return fail(RecordNotAvailErr);
+        if (rc != SQLITE_ROW) return sqlFail(rc);
+        Status s = readRow(st, -1);
+        if (s) cursor_ = Cursor::After;
+        return s;
+    }
+    std::string kc = "k" + std::to_string(curKey_);
+    std::string cols = "SELECT id, data, memo, " + kc + " FROM " + t;
+    std::string order = " ORDER BY " + kc + dir + ", id" + dir + " LIMIT 1";
+    auto run = [&](const std::string& where, bool bindValue, bool bindId) -> int {
+        sqlite3_stmt* st = conn().prepare(cols + where + order);
+        if (!st) return -1;
+        if (bindValue) sqlite3_bind_blob(st, 1, curValue_.data(), int(curValue_.size()), SQLITE_TRANSIENT);
+        if (bindId) sqlite3_bind_int64(st, 2, curId_);
+        int rc = sqlite3_step(st);
+        if (rc == SQLITE_ROW) {
+            Status s = readRow(st, curKey_);
+            sqlite3_reset(st);
+            sqlite3_clear_bindings(st);
+            if (!s) return -2 - s.code();
+            return 1;
+        }
+        sqlite3_reset(st);
+        sqlite3_clear_bindings(st);
+        return rc == SQLITE_DONE ? 0 : -1;
+    };
+    int found = 0;
+    switch (cursor_) {
+        case Cursor::Start:
+            found = run(" WHERE " + kc + " IS NOT NULL", false, false);
+            break;
+        case Cursor::FromValue:
+            found = run(" WHERE " + kc + " " + cmpEq + " ?1", true, false);
+            break;
+        case Cursor::After:
+        case Cursor::At:
+            found = run(" WHERE " + kc + " = ?1 AND id " + (cursor_ == Cursor::At ? cmpEq : cmp) + " ?2", true, true);
+            if (found == 0) found = run(" WHERE " + kc + " " + cmp + " ?1", true, false);
+            break;
+        case Cursor::None:
+            break;
+    }
+    if (found == 1) {
+        cursor_ = Cursor::After;
+        return NoError;
+    }
+    if (found == 0) return fail(RecordNotAvailErr);
+    if (found <= -2) return fail(-(found + 2));
+    return sqlFail(sqlite3_errcode(conn().db));
+}
+
+Status RecordFile::next() { return step(true); }
+Status RecordFile::previous() { return step(false); }
+
+// --- writes ----------------------------------------------------------------
+
+Status RecordFile::writeRow(bool insert, bool keys) {
+    if (!active_) return fail(FileNotOpenErr);
+    if (mode_ == OpenMode::ReadOnly) return fail(AccessDeniedErr);
+    std::string sql;
+    std::size_t nk = desc_->keys.size();
+    if (insert) {
+        sql = "INSERT INTO " + table() + "(data, memo";
+        for (std::size_t k = 0; k < nk; ++k) sql += ", k" + std::to_string(k);
+        sql += ") VALUES(?1, ?2";
+        for (std::size_t k = 0; k < nk; ++k) sql += ", ?" + std::to_string(k + 3);
+        sql += ")";
+    } else {
+        sql = "UPDATE " + table() + " SET data = ?1, memo = ?2";
+        for (std::size_t k = 0; k < nk; ++k) sql += ", k" + std::to_string(k) + " = ?" + std::to_string(k + 3);
+        sql += " WHERE id = ?" + std::to_string(nk + 3);
+    }
+    sqlite3_stmt* st = conn().prepare(sql);
+    if (!st) return sqlFail(sqlite3_errcode(conn().db));
+    Reset r{st};
+    sqlite3_bind_blob(st, 1, buf_, int(desc_->recordSize), SQLITE_STATIC);
+    if (desc_->memoMax) {
+        std::size_t n = memo.size() < desc_->memoMax ? memo.size() : desc_->memoMax;
+        sqlite3_bind_blob(st, 2, memo.data(), int(n), SQLITE_STATIC);
+    } else {
+        sqlite3_bind_null(st, 2);
+    }
+    std::vector<std::string> values(nk);
+    for (std::size_t k = 0; k < nk; ++k) {
+        (void)keys;
+        if (desc_->keys[k].opt && keyIsAllBlank(int(k))) {
+            sqlite3_bind_null(st, int(k + 3));
+        } else {
+            values[k] = keyValue(int(k));
+            sqlite3_bind_blob(st, int(k + 3), values[k].data(), int(values[k].size()), SQLITE_STATIC);
+        }
+    }
+    if (!insert) sqlite3_bind_int64(st, int(nk + 3), current_);
+    int rc = sqlite3_step(st);
+    if (rc != SQLITE_DONE) return sqlFail(sqlite3_extended_errcode(conn().db));
+    if (insert) {
+        current_ = sqlite3_last_insert_rowid(conn().db);
+    } else if (sqlite3_changes(conn().db) == 0) {
+        return fail(RecordNotFoundErr);
+    }
+    return fail(NoError);
+}
+
+Status RecordFile::add() {
+    if (!active_) return fail(FileNotOpenErr);
+    return writeRow(true, true);
+}
+
+Status RecordFile::dropIndexes() {
+    for (std::size_t k = 0; k < desc_->keys.size(); ++k) {
+        int rc = conn().exec("DROP INDEX IF EXISTS " + schema_ + ".kidx" + std::to_string(k));
+        if (rc != SQLITE_OK) return sqlFail(rc);
+    }
+    int rc = conn().exec("UPDATE " + schema_ + ".meta SET value = '0' WHERE name = 'keysvalid'");
+    if (rc != SQLITE_OK) return sqlFail(rc);
+    conn().dropStatements();
+    keysValid_ = false;
+    return NoError;
+}
+
+// Append adds without keeping the keys: the first append drops them, and
+// build makes them again in one sorted pass. Outside a transaction the
+// appends are gathered into one store transaction that build, flush or
+// close commits.
+Status RecordFile::append() {
+    if (!active_) return fail(FileNotOpenErr);
+    if (!store_.inTransaction(*this) && !batch_) {
+        int rc = conn().exec("BEGIN IMMEDIATE");
+        if (rc != SQLITE_OK) return sqlFail(rc);
+        batch_ = true;
+    }
+    if (keysValid_ && !desc_->keys.empty()) {
+        Status s = dropIndexes();
+        if (!s) return s;
+    }
+    return writeRow(true, false);
+}
+
+Status RecordFile::put() {
+    if (!active_) return fail(FileNotOpenErr);
+    if (current_ == 0) return fail(RecordNotAvailErr);
+    return writeRow(false, true);
+}
+
+Status RecordFile::del() {
+    if (!active_) return fail(FileNotOpenErr);
+    if (current_ == 0) return fail(RecordNotAvailErr);
+    sqlite3_stmt* st = conn().prepare("DELETE FROM " + table() + " WHERE id = ?1");
+    if (!st) return sqlFail(sqlite3_errcode(conn().db));
+    Reset r{st};
+    sqlite3_bind_int64(st, 1, current_);
+    int rc = sqlite3_step(st);
+    if (rc != SQLITE_DONE) return sqlFail(sqlite3_extended_errcode(conn().db));
+    if (sqlite3_changes(conn().db) == 0) return fail(RecordNotFoundErr);
+    if (held_ == current_) release();
+    current_ = 0;
+    return fail(NoError);
+}
+
+bool RecordFile::duplicate(int key) {
+    if (!active_) return false;
+    for (std::size_t k = 0; k < desc_->keys.size(); ++k) {
+        if (key >= 0 && int(k) != key) continue;
+        if (!desc_->keys[k].unique) continue;
+        if (desc_->keys[k].opt && keyIsAllBlank(int(k))) continue;
+        std::string kc = "k" + std::to_string(k);
+        sqlite3_stmt* st = conn().prepare("SELECT 1 FROM " + table() + " WHERE " + kc + " = ?1 AND id <> ?2 LIMIT 1");
+        if (!st) continue;
+        Reset r{st};
+        std::string v = keyValue(int(k));
+        sqlite3_bind_blob(st, 1, v.data(), int(v.size()), SQLITE_STATIC);
+        sqlite3_bind_int64(st, 2, current_);
+        if (sqlite3_step(st) == SQLITE_ROW) return true;
+    }
+    return false;
+}
+
+// --- holds, locks, bulk mode -------------------------------------------------
+
+void RecordFile::hold(int waitSeconds) { holdWait_ = waitSeconds < 0 ? 0 : waitSeconds; }
+
+void RecordFile::release() {
+    if (held_ && lockFd_ >= 0) ofdUnlock(lockFd_, kRecordLockBase + held_);
+    held_ = 0;
+    holdWait_ = -1;
+}
+
+Status RecordFile::lock(int waitSeconds) {
+    if (!isOpen()) return fail(FileNotOpenErr);
+    if (fileLocked_) return fail(NoError);
+    if (!ofdLock(lockFd_, F_WRLCK, kFileLockByte, waitSeconds)) return fail(IsLockedErr);
+    fileLocked_ = true;
+    return fail(NoError);
+}
+
+void RecordFile::unlock() {
+    if (fileLocked_ && lockFd_ >= 0) ofdUnlock(lockFd_, kFileLockByte);
+    fileLocked_ = false;
+}
+
+// Bulk-write mode gathers every write of the file into one store
+// transaction until flush.
+Status RecordFile::stream() {
+    if (!isOpen()) return fail(FileNotOpenErr);
+    streaming_ = true;
+    if (!store_.inTransaction(*this) && !batch_) {
+        int rc = conn().exec("BEGIN IMMEDIATE");
+        if (rc != SQLITE_OK) return sqlFail(rc);
+        batch_ = true;
+    }
+    return fail(NoError);
+}
+
+Status RecordFile::endBatch() {
+    if (!batch_) return NoError;
+    batch_ = false;
+    int rc = own_->exec("COMMIT");
+    if (rc != SQLITE_OK) {
+        own_->exec("ROLLBACK");
+        return sqlFail(rc);
+    }
+    return NoError;
+}
+
+Status RecordFile::flush() {
+    streaming_ = false;
+    Status s = endBatch();
+    if (!s) return s;
+    return fail(NoError);
+}
+
+// --- whole-file operations ---------------------------------------------------
+
+int64_t RecordFile::records() {
+    if (!active_) {
+        store_.setError(FileNotOpenErr);
+        return 0;
+    }
+    sqlite3_stmt* st = conn().prepare("SELECT count(*) FROM " + table());
+    if (!st) return 0;
+    Reset r{st};
+    if (sqlite3_step(st) != SQLITE_ROW) return 0;
+    store_.setError(NoError);
+    return sqlite3_column_int64(st, 0);
+}
+
+Status RecordFile::empty() {
+    if (!active_) return fail(FileNotOpenErr);
+    int rc = conn().exec("DELETE FROM " + table());
+    if (rc != SQLITE_OK) return sqlFail(rc);
+    current_ = 0;
+    cursor_ = Cursor::None;
+    return fail(NoError);
+}
+
+Status RecordFile::pack() {
+    if (!isOpen()) return fail(FileNotOpenErr);
+    if (store_.inTransaction(*this)) return fail(TransactionActiveErr);
+    Status s = endBatch();
+    if (!s) return s;
+    own_->dropStatements();
+    int rc = own_->exec("VACUUM");
+    if (rc != SQLITE_OK) return sqlFail(rc);
+    return fail(NoError);
+}
+
+Status RecordFile::createIndex(int key) {
+    const KeyDesc& k = desc_->keys[std::size_t(key)];
+    std::string kc = "k" + std::to_string(key);
+    std::string idx = schema_ + ".kidx" + std::to_string(key);
+    int rc = conn().exec("DROP INDEX IF EXISTS " + idx);
+    if (rc != SQLITE_OK) return sqlFail(rc);
+    bool dropped = false;
+    if (k.unique) {
+        // A unique key over records that break it keeps the first record of
+        // each key value (in physical order) and reports the duplicates.
+        rc = conn().exec("DELETE FROM " + table() + " WHERE " + kc + " IS NOT NULL AND id NOT IN (SELECT min(id) FROM " +
+                         table() + " WHERE " + kc + " IS NOT NULL GROUP BY " + kc + ")");
+        if (rc != SQLITE_OK) return sqlFail(rc);
+        dropped = sqlite3_changes(conn().db) > 0;
+    }
+    rc = conn().exec(std::string("CREATE ") + (k.unique ? "UNIQUE " : "") + "INDEX " + idx + " ON rec(" + kc + ")");
+    if (rc != SQLITE_OK) return sqlFail(rc);
+    return dropped ? DupKeyErr : NoError;
+}
+
+Status RecordFile::buildKey(int key) {
+    if (key < 0 || key >= int(desc_->keys.size())) return fail(NoError);
+    bool opened = false;
+    if (!active_) {
+        if (!isOpen()) {
+            // A closed file is opened for the build alone.
+            Status s = open(OpenMode::Exclusive);
+            if (!s && s.code() != RebuildKeyErr) return s;
+            if (!s) {
+                Status c = openConnection();
+                if (!c) return c;
+                if (lockFd_ < 0) lockFd_ = ::open((name_ + ".lck").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+            }
+            opened = true;
+        }
+    }
+    Status s = createIndex(key);
+    conn().dropStatements();
+    if (opened) (void)close();
+    return fail(s.code());
+}
+
+Status RecordFile::build() {
+    bool opened = false;
+    if (!active_) {
+        Status s = open(OpenMode::Exclusive);
+        if (!s && s.code() != RebuildKeyErr) return s;
+        if (!s) {
+            mode_ = OpenMode::Exclusive;
+            lockFd_ = ::open((name_ + ".lck").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+            if (lockFd_ < 0 || !ofdLock(lockFd_, F_WRLCK, kOpenLockByte, 0)) {
+                if (lockFd_ >= 0) ::close(lockFd_);
+                lockFd_ = -1;
+                return fail(AccessDeniedErr);
+            }
+            Status c = openConnection();
+            if (!c) return c;
+        }
+        opened = true;
+    }
+    bool inTxn = store_.inTransaction(*this);
+    if (!inTxn) {
+        if (!batch_) {
+            int rc = conn().exec("BEGIN IMMEDIATE");
+            if (rc != SQLITE_OK) return sqlFail(rc);
+            batch_ = true;
+        }
+    }
+    int result = NoError;
+    for (std::size_t k = 0; k < desc_->keys.size(); ++k) {
+        Status s = createIndex(int(k));
+        if (!s && s.code() != DupKeyErr) {
+            if (!inTxn) {
+                own_->exec("ROLLBACK");
+                batch_ = false;
+            }
+            conn().dropStatements();
+            if (opened) (void)close();
+            return s;
+        }
+        if (!s) result = DupKeyErr;
+    }
+    int rc = conn().exec("UPDATE " + schema_ + ".meta SET value = '1' WHERE name = 'keysvalid'");
+    if (rc != SQLITE_OK) return sqlFail(rc);
+    conn().dropStatements();
+    if (!inTxn) {
+        Status e = endBatch();
+        if (!e) return e;
+    }
+    keysValid_ = true;
+    if (opened) (void)close();
+    return fail(result);
+}
+
+Position RecordFile::position(int key) const {
+    Position p;
+    p.id = current_;
+    p.key = key;
+    if (key >= 0 && key < int(desc_->keys.size())) p.keyValue = keyValue(key);
+    return p;
+}
+
+}  // namespace quill

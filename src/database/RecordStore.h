@@ -1,0 +1,225 @@
+// The keyed record store. Every record file is one SQLite database file at
+// its physical name, holding one table of record images with one encoded
+// column per key; the keys are SQLite indexes over those columns. Several
+// files written together are ATTACHed to one connection for the transaction,
+// so that its commit is atomic across all of them (rollback-journal mode with
+// a super-journal). Record holds and whole-file locks are Linux open-file-
+// description locks on a lock file beside the data file: other processes see
+// them, and they vanish when the process that took them dies.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "database/Schema.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace quill {
+
+// Error conditions of the store, with the numbers the user is shown.
+enum ErrorCode : int {
+    NoError = 0,
+    FileNotFoundErr = 2,
+    PathNotFoundErr = 3,
+    AccessDeniedErr = 5,
+    NoMemoryErr = 8,
+    EntryNotFoundErr = 30,
+    IsLockedErr = 32,
+    RecordNotAvailErr = 33,
+    RecordNotFoundErr = 35,
+    FileNotOpenErr = 37,
+    DupKeyErr = 40,
+    IsHeldErr = 43,
+    BadNameErr = 45,
+    RebuildKeyErr = 46,
+    BadRecErr = 47,
+    IsOpenErr = 52,
+    TransactionActiveErr = 56,
+    InvalidFieldTypeErr = 75,
+    FileSystemErr = 90,
+};
+
+// The store's own text for a condition ("Record Not Found" ...).
+std::string errorTextFor(int code);
+
+// Result of a store operation: 0 or an error condition. The store also keeps
+// the condition and its texts of the last operation (Store::errorCode ...).
+class [[nodiscard]] Status {
+public:
+    Status(int code = 0) : code_(code) {}
+    bool ok() const { return code_ == 0; }
+    int code() const { return code_; }
+    explicit operator bool() const { return code_ == 0; }
+
+private:
+    int code_;
+};
+
+enum class OpenMode { Shared, ReadOnly, Exclusive };
+
+// A place in a file (and, when taken on a key, in that key's order).
+struct Position {
+    int64_t id = 0;
+    int key = -1;
+    std::string keyValue;
+    bool operator==(const Position&) const = default;
+};
+
+class Store;
+struct Conn;
+
+class RecordFile {
+public:
+    RecordFile(Store& store, int fileNumber, unsigned char* buffer);
+    virtual ~RecordFile();
+    RecordFile(const RecordFile&) = delete;
+    RecordFile& operator=(const RecordFile&) = delete;
+
+    const FileDesc& desc() const { return *desc_; }
+    int number() const { return desc_->number; }
+    unsigned char* buffer() { return buf_; }
+    const unsigned char* buffer() const { return buf_; }
+    std::size_t recordSize() const { return desc_->recordSize; }
+    Store& store() { return store_; }
+
+    // The memo of the record in the buffer (files with a memo).
+    std::string memo;
+
+    void setName(std::string path) { name_ = std::move(path); }
+    const std::string& name() const { return name_; }
+    bool isOpen() const { return own_ != nullptr; }
+    OpenMode mode() const { return mode_; }
+
+    Status open(OpenMode mode = OpenMode::Shared);
+    Status create();
+    Status close();
+    Status remove();
+
+    // Reads.
+    Status get(int key);                  // by the key fields in the buffer
+    Status getByNumber(int64_t recordNumber);
+    Status reget(const Position& pos);
+    void set(int key);                    // traverse a key from its start (next) or end (previous)
+    void setFrom(int key);                // from the key fields in the buffer
+    void setPhysical();                   // in physical order
+    void reset(const Position& pos);      // next/previous read the record at pos first
+    Status next();
+    Status previous();
+
+    // Writes.
+    Status add();
+    Status append();
+    Status put();
+    Status del();
+    bool duplicate(int key = -1);         // would the buffer break a unique key (or the given one)?
+
+    // Holds, locks, bulk mode.
+    void hold(int waitSeconds);           // the next read holds the record it reads
+    void release();
+    bool isHeld() const { return held_ != 0; }
+    Status lock(int waitSeconds);
+    void unlock();
+    Status stream();
+    Status flush();
+
+    // Whole-file operations.
+    int64_t records();
+    Status empty();
+    Status pack();
+    Status build();
+    Status buildKey(int key);
+
+    Position position(int key = -1) const;
+    int64_t pointer() const { return current_; }
+
+    // Strings blank, numbers zero, memo empty.
+    void clearBuffer();
+    // The encoded value of a key for the record in the buffer.
+    std::string keyValue(int key) const;
+
+private:
+    friend class Store;
+    enum class Cursor { None, Start, FromValue, After, At };
+
+    std::string table() const;
+    Status fail(int code, const std::string& fileText = {});
+    Status sqlFail(int rc);
+    Status openConnection();
+    Status checkStored();
+    Status readRow(sqlite3_stmt* st, int keyColumn);
+    Status step(bool forward);
+    Status takeHold(int64_t id);
+    bool keyIsAllBlank(int key) const;
+    Status writeRow(bool insert, bool keys);
+    Status endBatch();
+    Status dropIndexes();
+    Status createIndex(int key);
+    Conn& conn() { return *active_; }
+
+    Store& store_;
+    const FileDesc* desc_;
+    unsigned char* buf_;
+    std::string name_;
+    OpenMode mode_ = OpenMode::Shared;
+    std::unique_ptr<Conn> own_;
+    Conn* active_ = nullptr;
+    std::string schema_ = "main";
+    int lockFd_ = -1;
+
+    Cursor cursor_ = Cursor::None;
+    int curKey_ = -1;          // -1 = physical order
+    std::string curValue_;
+    int64_t curId_ = 0;
+
+    int64_t current_ = 0;      // record last read or written
+    int holdWait_ = -1;        // >= 0: the next read holds
+    int64_t held_ = 0;
+    bool fileLocked_ = false;
+    bool batch_ = false;       // an own-connection transaction of stream/append is open
+    bool streaming_ = false;
+    bool keysValid_ = true;
+};
+
+template <class R>
+class TypedFile : public RecordFile {
+public:
+    explicit TypedFile(Store& store, int fileNumber)
+        : RecordFile(store, fileNumber, reinterpret_cast<unsigned char*>(&rec)) {}
+    R rec{};
+};
+
+class Store {
+public:
+    Store();
+    ~Store();
+    Store(const Store&) = delete;
+    Store& operator=(const Store&) = delete;
+
+    int errorCode() const { return error_; }
+    std::string errorText() const;
+    const std::string& fileErrorText() const { return fileError_; }
+    void setError(int code, std::string fileText = {});
+
+    // A transaction over the given open files: every write to them until
+    // commit or rollback belongs to it, and its commit is atomic across all.
+    Status beginTransaction(int waitSeconds, const std::vector<RecordFile*>& files);
+    Status commit();
+    Status rollback();
+    bool inTransaction() const { return txn_ != nullptr; }
+    bool inTransaction(const RecordFile& f) const;
+
+private:
+    friend class RecordFile;
+    void detachFiles();
+
+    int error_ = 0;
+    std::string fileError_;
+    std::unique_ptr<Conn> txn_;
+    std::vector<RecordFile*> txnFiles_;
+};
+
+}  // namespace quill
