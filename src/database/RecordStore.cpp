@@ -159,6 +159,7 @@ bool Store::inTransaction(const RecordFile& f) const {
 
 void Store::detachFiles() {
     for (auto* f : txnFiles_) {
+        f->dropAhead();
         f->active_ = f->own_.get();
         f->schema_ = "main";
     }
@@ -463,6 +464,7 @@ Status RecordFile::create() {
 }
 
 Status RecordFile::close() {
+    dropAhead();
     if (!isOpen()) return fail(NoError);
     if (batch_) (void)endBatch();
     release();
@@ -537,6 +539,7 @@ Status RecordFile::readRow(sqlite3_stmt* st, int keyColumn) {
 }
 
 Status RecordFile::get(int key) {
+    dropAhead();
     if (!isOpen() && !active_) return fail(FileNotOpenErr);
     if (key < 0 || key >= int(desc_->keys.size())) return fail(RecordNotFoundErr);
     std::string kc = "k" + std::to_string(key);
@@ -553,6 +556,7 @@ Status RecordFile::get(int key) {
 }
 
 Status RecordFile::getByNumber(int64_t recordNumber) {
+    dropAhead();
     if (!isOpen() && !active_) return fail(FileNotOpenErr);
     sqlite3_stmt* st = conn().prepare("SELECT id, data, memo FROM " + table() + " WHERE id = ?1");
     if (!st) return sqlFail(sqlite3_errcode(conn().db));
@@ -567,96 +571,142 @@ Status RecordFile::getByNumber(int64_t recordNumber) {
 Status RecordFile::reget(const Position& pos) { return getByNumber(pos.id); }
 
 void RecordFile::set(int key) {
+    dropAhead();
     cursor_ = Cursor::Start;
     curKey_ = key;
 }
 
 void RecordFile::setFrom(int key) {
+    dropAhead();
     cursor_ = Cursor::FromValue;
     curKey_ = key;
     curValue_ = keyValue(key);
 }
 
 void RecordFile::setPhysical() {
+    dropAhead();
     cursor_ = Cursor::Start;
     curKey_ = -1;
 }
 
 void RecordFile::reset(const Position& pos) {
+    dropAhead();
     cursor_ = Cursor::At;
     curKey_ = pos.key;
     curValue_ = pos.keyValue;
     curId_ = pos.id;
 }
 
+// Copies a read-ahead row into the buffer and moves the cursor to it.
+Status RecordFile::applyRow(Row& row) {
+    if (holdWait_ >= 0) {
+        Status h = takeHold(row.id);
+        if (!h) return h;
+    }
+    if (row.data.size() != desc_->recordSize) return fail(BadRecErr);
+    std::memcpy(buf_, row.data.data(), row.data.size());
+    if (desc_->memoMax) memo.swap(row.memo);
+    current_ = row.id;
+    curId_ = row.id;
+    if (curKey_ >= 0) curValue_.swap(row.key);
+    return fail(NoError);
+}
+
+// Runs a prepared traversal query and keeps its rows; returns how many, or
+// -1 on a store error.
+int RecordFile::collect(sqlite3_stmt* st, int limit) {
+    sqlite3_bind_int(st, 3, limit);
+    int n = 0, rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        Row r;
+        r.id = sqlite3_column_int64(st, 0);
+        const char* d = static_cast<const char*>(sqlite3_column_blob(st, 1));
+        r.data.assign(d ? d : "", std::size_t(sqlite3_column_bytes(st, 1)));
+        if (desc_->memoMax) {
+            const char* m = static_cast<const char*>(sqlite3_column_blob(st, 2));
+            r.memo.assign(m ? m : "", std::size_t(sqlite3_column_bytes(st, 2)));
+        }
+        if (curKey_ >= 0) {
+            const char* k = static_cast<const char*>(sqlite3_column_blob(st, 3 + 0));
+            r.key.assign(k ? k : "", std::size_t(sqlite3_column_bytes(st, 3)));
+        }
+        ahead_.push_back(std::move(r));
+        ++n;
+    }
+    sqlite3_reset(st);
+    sqlite3_clear_bindings(st);
+    return rc == SQLITE_DONE ? n : -1;
+}
+
 // One step of a traversal. The cursor remembers the key value and record
-// number last returned and every step seeks afresh from there, so the loop
-// may add, change or delete records of the file it walks.
+// number last returned and every fetch seeks afresh from there, so the loop
+// may add, change or delete records of the file it walks. Rows are fetched
+// a batch at a time; the loop's own writes drop the batch.
 Status RecordFile::step(bool forward) {
     if (!isOpen() && !active_) return fail(FileNotOpenErr);
     if (cursor_ == Cursor::None) return fail(RecordNotAvailErr);
+    if (cursor_ == Cursor::After && aheadForward_ == forward && aheadPos_ < ahead_.size() && holdWait_ < 0)
+        return applyRow(ahead_[aheadPos_++]);
+    dropAhead();
+    aheadForward_ = forward;
+    int batch = holdWait_ >= 0 ? 1 : desc_->memoMax ? 8 : 64;
     const char* cmp = forward ? ">" : "<";
     const char* cmpEq = forward ? ">=" : "<=";
     const char* dir = forward ? "" : " DESC";
     std::string t = table();
-    if (curKey_ < 0) {
-        std::string where;
-        if (cursor_ == Cursor::After) where = std::string(" WHERE id ") + cmp + " ?1";
-        else if (cursor_ == Cursor::At) where = std::string(" WHERE id ") + cmpEq + " ?1";
-        sqlite3_stmt* st = conn().prepare("SELECT id, data, memo FROM " + t + where + " ORDER BY id" + dir + " LIMIT 1");
-        if (!st) return sqlFail(sqlite3_errcode(conn().db));
-        Reset r{st};
-        if (!where.empty()) sqlite3_bind_int64(st, 1, curId_);
-        int rc = sqlite3_step(st);
-        if (rc == SQLITE_DONE) return fail(RecordNotAvailErr);
-        if (rc != SQLITE_ROW) return sqlFail(rc);
-        Status s = readRow(st, -1);
-        if (s) cursor_ = Cursor::After;
-        return s;
-    }
-    std::string kc = "k" + std::to_string(curKey_);
-    std::string cols = "SELECT id, data, memo, " + kc + " FROM " + t;
-    std::string order = " ORDER BY " + kc + dir + ", id" + dir + " LIMIT 1";
-    auto run = [&](const std::string& where, bool bindValue, bool bindId) -> int {
-        sqlite3_stmt* st = conn().prepare(cols + where + order);
-        if (!st) return -1;
-        if (bindValue) sqlite3_bind_blob(st, 1, curValue_.data(), int(curValue_.size()), SQLITE_TRANSIENT);
-        if (bindId) sqlite3_bind_int64(st, 2, curId_);
-        int rc = sqlite3_step(st);
-        if (rc == SQLITE_ROW) {
-            Status s = readRow(st, curKey_);
-            sqlite3_reset(st);
-            sqlite3_clear_bindings(st);
-            if (!s) return -2 - s.code();
-            return 1;
-        }
-        sqlite3_reset(st);
-        sqlite3_clear_bindings(st);
-        return rc == SQLITE_DONE ? 0 : -1;
-    };
     int found = 0;
-    switch (cursor_) {
-        case Cursor::Start:
-            found = run(" WHERE " + kc + " IS NOT NULL", false, false);
-            break;
-        case Cursor::FromValue:
-            found = run(" WHERE " + kc + " " + cmpEq + " ?1", true, false);
-            break;
-        case Cursor::After:
-        case Cursor::At:
-            found = run(" WHERE " + kc + " = ?1 AND id " + (cursor_ == Cursor::At ? cmpEq : cmp) + " ?2", true, true);
-            if (found == 0) found = run(" WHERE " + kc + " " + cmp + " ?1", true, false);
-            break;
-        case Cursor::None:
-            break;
+    if (curKey_ < 0) {
+        std::string where = " WHERE ?1 IS NULL";
+        if (cursor_ == Cursor::After) where = std::string(" WHERE id ") + cmp + " ?2";
+        else if (cursor_ == Cursor::At) where = std::string(" WHERE id ") + cmpEq + " ?2";
+        sqlite3_stmt* st = conn().prepare("SELECT id, data, memo FROM " + t + where + " ORDER BY id" + dir + " LIMIT ?3");
+        if (!st) return sqlFail(sqlite3_errcode(conn().db));
+        if (cursor_ == Cursor::After || cursor_ == Cursor::At) sqlite3_bind_int64(st, 2, curId_);
+        found = collect(st, batch);
+    } else {
+        std::string kc = "k" + std::to_string(curKey_);
+        std::string cols = "SELECT id, data, memo, " + kc + " FROM " + t;
+        std::string order = " ORDER BY " + kc + dir + ", id" + dir + " LIMIT ?3";
+        auto run = [&](const std::string& where, bool bindValue, bool bindId, int limit) -> int {
+            sqlite3_stmt* st = conn().prepare(cols + where + order);
+            if (!st) return -1;
+            if (bindValue) sqlite3_bind_blob(st, 1, curValue_.data(), int(curValue_.size()), SQLITE_TRANSIENT);
+            if (bindId) sqlite3_bind_int64(st, 2, curId_);
+            return collect(st, limit);
+        };
+        switch (cursor_) {
+            case Cursor::Start:
+                found = run(" WHERE " + kc + " IS NOT NULL AND (?1 IS NULL OR ?2 IS NULL)", false, false, batch);
+                break;
+            case Cursor::FromValue:
+                found = run(" WHERE " + kc + " " + cmpEq + " ?1 AND ?2 IS NULL", true, false, batch);
+                break;
+            case Cursor::After:
+            case Cursor::At:
+                found = run(" WHERE " + kc + " = ?1 AND id " + (cursor_ == Cursor::At ? cmpEq : cmp) + " ?2", true, true,
+                            batch);
+                if (found >= 0 && found < batch) {
+                    int more = run(" WHERE " + kc + " " + cmp + " ?1 AND ?2 IS NULL", true, false, batch - found);
+                    found = more < 0 ? -1 : found + more;
+                }
+                break;
+            case Cursor::None:
+                break;
+        }
     }
-    if (found == 1) {
-        cursor_ = Cursor::After;
-        return NoError;
+    if (found < 0) {
+        dropAhead();
+        return sqlFail(sqlite3_errcode(conn().db));
     }
     if (found == 0) return fail(RecordNotAvailErr);
-    if (found <= -2) return fail(-(found + 2));
-    return sqlFail(sqlite3_errcode(conn().db));
+    Status s = applyRow(ahead_[aheadPos_++]);
+    if (!s) {
+        dropAhead();
+        return s;
+    }
+    cursor_ = Cursor::After;
+    if (holdWait_ >= 0) dropAhead();
+    return s;
 }
 
 Status RecordFile::next() { return step(true); }
@@ -665,6 +715,7 @@ Status RecordFile::previous() { return step(false); }
 // --- writes ----------------------------------------------------------------
 
 Status RecordFile::writeRow(bool insert, bool keys) {
+    dropAhead();
     if (!active_) return fail(FileNotOpenErr);
     if (mode_ == OpenMode::ReadOnly) return fail(AccessDeniedErr);
     std::string sql;
@@ -753,6 +804,7 @@ Status RecordFile::put() {
 }
 
 Status RecordFile::del() {
+    dropAhead();
     if (!active_) return fail(FileNotOpenErr);
     if (current_ == 0) return fail(RecordNotAvailErr);
     sqlite3_stmt* st = conn().prepare("DELETE FROM " + table() + " WHERE id = ?1");
@@ -787,7 +839,10 @@ bool RecordFile::duplicate(int key) {
 
 // --- holds, locks, bulk mode -------------------------------------------------
 
-void RecordFile::hold(int waitSeconds) { holdWait_ = waitSeconds < 0 ? 0 : waitSeconds; }
+void RecordFile::hold(int waitSeconds) {
+    dropAhead();
+    holdWait_ = waitSeconds < 0 ? 0 : waitSeconds;
+}
 
 void RecordFile::release() {
     if (held_ && lockFd_ >= 0) ofdUnlock(lockFd_, kRecordLockBase + held_);
@@ -855,6 +910,7 @@ int64_t RecordFile::records() {
 }
 
 Status RecordFile::empty() {
+    dropAhead();
     if (!active_) return fail(FileNotOpenErr);
     int rc = conn().exec("DELETE FROM " + table());
     if (rc != SQLITE_OK) return sqlFail(rc);
@@ -895,6 +951,7 @@ Status RecordFile::createIndex(int key) {
 }
 
 Status RecordFile::buildKey(int key) {
+    dropAhead();
     if (key < 0 || key >= int(desc_->keys.size())) return fail(NoError);
     bool opened = false;
     if (!active_) {
@@ -917,6 +974,7 @@ Status RecordFile::buildKey(int key) {
 }
 
 Status RecordFile::build() {
+    dropAhead();
     bool opened = false;
     if (!active_) {
         Status s = open(OpenMode::Exclusive);

@@ -151,7 +151,14 @@ private:
     Status openConnection();
     Status checkStored();
     Status readRow(sqlite3_stmt* st, int keyColumn);
+    struct Row {
+        int64_t id;
+        std::string data, memo, key;
+    };
+    Status applyRow(Row& row);
+    int collect(sqlite3_stmt* st, int limit);
     Status step(bool forward);
+    void dropAhead() { ahead_.clear(); aheadPos_ = 0; }
     Status takeHold(int64_t id);
     bool keyIsAllBlank(int key) const;
     Status writeRow(bool insert, bool keys);
@@ -175,6 +182,11 @@ private:
     std::string curValue_;
     int64_t curId_ = 0;
 
+    // Rows read ahead by a traversal; dropped by every write, set and hold
+    // of this file so the walk re-seeks from its last key.
+    std::vector<Row> ahead_;
+    std::size_t aheadPos_ = 0;
+    bool aheadForward_ = true;
     int64_t current_ = 0;      // record last read or written
     int holdWait_ = -1;        // >= 0: the next read holds
     int64_t held_ = 0;
