@@ -118,10 +118,22 @@ const std::vector<Verb>& verbs() {
     static const std::vector<Verb> v = {
         {"init", "", "Creates an installation (CFG, TEMP and the configuration files) in the home directory.",
          verbInit},
-        {"db", "list [--json]",
+        {"db", "list|add-forum|add-mail|set-alt|select ...",
          "Works with the catalogue of archive databases.\n\n"
-         "  db list [--json]   lists every database: identifier, kind, description,\n"
-         "                     directory and message count; --json prints one object per line.",
+         "  db list [--json]\n"
+         "      lists every database: identifier, kind, description, directory and\n"
+         "      message count; the active database is marked with \"*\" (\"active\" in --json).\n"
+         "  db add-forum NAME\n"
+         "      creates a forum database and its directory.\n"
+         "  db add-mail NAME ADDRESS [--alt ADDRESS]...\n"
+         "      creates a mail database whose owner is NAME at the default ADDRESS, with up\n"
+         "      to ten alternative addresses of the owner.\n"
+         "  db set-alt NAME [ADDRESS]...\n"
+         "      replaces the alternative addresses of a mail database (none: removes them).\n"
+         "  db select TEXT [--type forum|mail|news]\n"
+         "      makes the one database whose name starts with TEXT (any letter case) the\n"
+         "      active one; with several or no matches it lists the candidates and exits 1.\n\n"
+         "A duplicate name is refused with the catalogue's message and exit status 1.",
          verbDb},
     };
     return v;

@@ -227,3 +227,44 @@ TEST(FileMask, MatchesAsTheReaderProgramsUsersExpect) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Common, PackRemoveAndLayoutCheckLeaveTheFileClosedWithCounterZero) {
+    selectDir();
+    OP_CLOSE(s, OpOpenShared, {3});
+    s.MsgNmbr.clearBuffer();
+    s.MSG.MSGNUMBER = 1;
+    ASSERT_TRUE(s.MsgNmbr.add().ok());
+    OP_CLOSE(s, OpPack, {3});
+    EXPECT_FALSE(s.MsgNmbr.isOpen());
+    EXPECT_EQ(s.openCount(3), 0);
+    OP_CLOSE(s, OpLayoutCheck, {3});
+    EXPECT_FALSE(s.IndexingInProgress);
+    quill::test::writeFile(s.Mem.FileDir + "/F1/IDX007.TPS", std::string(50000, 'z'));
+    OP_CLOSE(s, OpLayoutCheck, {7});
+    EXPECT_TRUE(s.IndexingInProgress);
+    OP_CLOSE(s, OpRemove, {3, 7});
+    EXPECT_FALSE(DOSFunc(s, 5, "IDX003.TPS", s.Mem.FileDir + "/F1"));
+    EXPECT_FALSE(DOSFunc(s, 5, "IDX007.TPS", s.Mem.FileDir + "/F1"));
+    OP_CLOSE(s, OpOpenShared, {3});  // recreated empty
+    EXPECT_EQ(s.MsgNmbr.records(), 0);
+    OP_CLOSE(s, OpEmpty, {3});
+    EXPECT_EQ(s.openCount(3), 0);
+}
+
+TEST_F(Common, QueueErrorsAreReportedByKind) {
+    s.store.setError(EntryNotFoundErr);
+    EXPECT_FALSE(QError(s, 7));
+    s.store.setError(NoMemoryErr);
+    EXPECT_TRUE(QError(s, 7));
+    ASSERT_EQ(inst.ui.messages.size(), 1u);
+    EXPECT_EQ(inst.ui.messages[0].text, "Queue access error\r\nInsufficient memory!");
+    EXPECT_EQ(inst.ui.messages[0].caption, "Fatal error!");
+    s.store.setError(InvalidFieldTypeErr);
+    EXPECT_TRUE(QError(s, 8));
+    EXPECT_EQ(inst.ui.messages[1].text, "Queue access error\r\nInvalid field type descriptor!\r\nThe last transaction is rolled back.");
+    EXPECT_EQ(inst.ui.messages[1].caption, "Fatal error");
+}
+
+}  // namespace
