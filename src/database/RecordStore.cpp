@@ -158,13 +158,25 @@ bool Store::inTransaction(const RecordFile& f) const {
 }
 
 void Store::detachFiles() {
+    keptNames_.clear();
     for (auto* f : txnFiles_) {
         f->dropAhead();
         f->active_ = f->own_.get();
         f->schema_ = "main";
+        keptNames_.push_back(f->name());
     }
     txnFiles_.clear();
-    txn_.reset();
+    kept_ = std::move(txn_);
+}
+
+void Store::forget(const std::string& fileName) {
+    for (auto& n : keptNames_) {
+        if (n == fileName) {
+            kept_.reset();
+            keptNames_.clear();
+            return;
+        }
+    }
 }
 
 Status Store::beginTransaction(int waitSeconds, const std::vector<RecordFile*>& files) {
@@ -195,13 +207,23 @@ Status Store::beginTransaction(int waitSeconds, const std::vector<RecordFile*>& 
         Status s = f->endBatch();
         if (!s) return s;
     }
-    auto c = std::make_unique<Conn>();
-    if (sqlite3_open_v2(list[0]->name().c_str(), &c->db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
-        setError(FileSystemErr, c->db ? sqlite3_errmsg(c->db) : "cannot open");
-        return FileSystemErr;
+    std::vector<std::string> names;
+    for (auto* f : list) names.push_back(f->name());
+    std::unique_ptr<Conn> c;
+    if (kept_ && names == keptNames_) {
+        c = std::move(kept_);
+    } else {
+        kept_.reset();
+        c = std::make_unique<Conn>();
+        if (sqlite3_open_v2(list[0]->name().c_str(), &c->db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+            setError(FileSystemErr, c->db ? sqlite3_errmsg(c->db) : "cannot open");
+            return FileSystemErr;
+        }
+        c->exec("PRAGMA cache_size=-32768");
     }
+    keptNames_.clear();
     sqlite3_busy_timeout(c->db, (waitSeconds > 0 ? waitSeconds : 0) * 1000 + 100);
-    for (std::size_t i = 1; i < list.size(); ++i) {
+    for (std::size_t i = 1; i < list.size() && !sqlite3_db_filename(c->db, ("aux" + std::to_string(i)).c_str()); ++i) {
         sqlite3_stmt* st = nullptr;
         sqlite3_prepare_v2(c->db, "ATTACH DATABASE ?1 AS ?2", -1, &st, nullptr);
         std::string alias = "aux" + std::to_string(i);
@@ -213,6 +235,7 @@ Status Store::beginTransaction(int waitSeconds, const std::vector<RecordFile*>& 
             setError(FileSystemErr, sqlite3_errmsg(c->db));
             return FileSystemErr;
         }
+        c->exec("PRAGMA aux" + std::to_string(i) + ".cache_size=-32768");
     }
     int rc = c->exec("BEGIN IMMEDIATE");
     if (rc != SQLITE_OK) {
@@ -351,6 +374,7 @@ Status RecordFile::openConnection() {
         return fail(FileSystemErr, msg);
     }
     sqlite3_busy_timeout(own_->db, 5000);
+    own_->exec("PRAGMA cache_size=-16384");
     active_ = own_.get();
     schema_ = "main";
     return NoError;
@@ -434,11 +458,17 @@ Status RecordFile::create() {
     if (desc_->kind != FileKind::Record) return fail(FileSystemErr, "This file kind cannot be created as a record file");
     if (isOpen()) return fail(IsOpenErr);
     if (name_.empty()) return fail(BadNameErr);
+    store_.forget(name_);
     if (!isDir(dirOf(name_))) return fail(PathNotFoundErr);
     if (int e = removeIfThere(name_)) return fail(e == EACCES || e == EPERM ? AccessDeniedErr : FileSystemErr, std::strerror(e));
     (void)removeIfThere(name_ + "-journal");
+    // The file is made under a temporary name and renamed into place, so that
+    // a program killed while creating it never leaves an empty file behind.
+    const std::string made = name_ + ".new";
+    (void)removeIfThere(made);
+    (void)removeIfThere(made + "-journal");
     sqlite3* db = nullptr;
-    if (sqlite3_open_v2(name_.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
+    if (sqlite3_open_v2(made.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
         std::string msg = db ? sqlite3_errmsg(db) : "cannot create";
         sqlite3_close_v2(db);
         return fail(errno == EACCES ? AccessDeniedErr : FileSystemErr, msg);
@@ -459,12 +489,21 @@ Status RecordFile::create() {
     std::string msg = err ? err : "";
     sqlite3_free(err);
     sqlite3_close_v2(db);
-    if (rc != SQLITE_OK) return fail(FileSystemErr, msg);
+    if (rc != SQLITE_OK) {
+        (void)removeIfThere(made);
+        return fail(FileSystemErr, msg);
+    }
+    if (::rename(made.c_str(), name_.c_str()) != 0) {
+        int e = errno;
+        (void)removeIfThere(made);
+        return fail(e == EACCES || e == EPERM ? AccessDeniedErr : FileSystemErr, std::strerror(e));
+    }
     return fail(NoError);
 }
 
 Status RecordFile::close() {
     dropAhead();
+    store_.forget(name_);
     if (!isOpen()) return fail(NoError);
     if (batch_) (void)endBatch();
     release();
@@ -484,6 +523,7 @@ Status RecordFile::close() {
 Status RecordFile::remove() {
     if (isOpen()) return fail(IsOpenErr);
     if (name_.empty()) return fail(BadNameErr);
+    store_.forget(name_);
     // Somebody else has the file open when the open byte of its lock file is taken.
     int fd = ::open((name_ + ".lck").c_str(), O_RDWR | O_CLOEXEC);
     if (fd >= 0) {

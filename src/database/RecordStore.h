@@ -224,6 +224,10 @@ public:
     bool inTransaction() const { return txn_ != nullptr; }
     bool inTransaction(const RecordFile& f) const;
 
+    // Forgets the connection kept from the last transaction when it holds
+    // this file (the file is being closed, emptied or removed).
+    void forget(const std::string& fileName);
+
 private:
     friend class RecordFile;
     void detachFiles();
@@ -232,6 +236,11 @@ private:
     std::string fileError_;
     std::unique_ptr<Conn> txn_;
     std::vector<RecordFile*> txnFiles_;
+    // The connection of the last transaction, kept with its page cache for
+    // the next transaction over the same files (a long run commits every
+    // few hundred records over the same set).
+    std::unique_ptr<Conn> kept_;
+    std::vector<std::string> keptNames_;
 };
 
 }  // namespace quill

@@ -75,7 +75,7 @@ struct FStr {
     // Assigning clips to N bytes and pads with blanks.
     FStr& operator=(std::string_view s) {
         std::size_t n = s.size() < N ? s.size() : N;
-        std::memcpy(c, s.data(), n);
+        if (n) std::memcpy(c, s.data(), n);
         std::memset(c + n, ' ', N - n);
         return *this;
     }
