@@ -135,6 +135,15 @@ const std::vector<Verb>& verbs() {
          "      active one; with several or no matches it lists the candidates and exits 1.\n\n"
          "A duplicate name is refused with the catalogue's message and exit status 1.",
          verbDb},
+        {"parse", "FILE [--owner ADDRESS] [--json]",
+         "Reads one Internet message file (RFC 822 headers and body, as a mail or news reader\n"
+         "stages it) and prints what the parsers find: sender and receiver name and address,\n"
+         "subject, date and time, newsgroup, message kind, content kind, the line where the\n"
+         "body starts, and the text that would be stored. With --json one object with the\n"
+         "keys of 'messages --json' plus message_kind, content_kind and body_start.\n"
+         "Mail is read as a mailbox reader reads it: the owner of the mailbox is the\n"
+         "receiver of mail that others sent. --owner ADDRESS names that owner.",
+         verbParse},
     };
     return v;
 }

@@ -58,5 +58,6 @@ int printVerbHelp(const Verb& v);
 // Verb entry points, one file each.
 int verbInit(Context& c, std::vector<std::string>& args);
 int verbDb(Context& c, std::vector<std::string>& args);
+int verbParse(Context& c, std::vector<std::string>& args);
 
 }  // namespace quill::cli
