@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "import/EncodedWords.h"
+#include "import/Mime.h"
 
 namespace quill {
 
@@ -21,7 +22,6 @@ namespace {
 
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 bool isAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
 char asciiUpper(char c) { return (c >= 'a' && c <= 'z') ? char(c - 32) : c; }
 
 bool equalsNoCase(std::string_view a, std::string_view upper) {
@@ -29,129 +29,6 @@ bool equalsNoCase(std::string_view a, std::string_view upper) {
     for (std::size_t i = 0; i < a.size(); ++i)
         if (asciiUpper(a[i]) != upper[i]) return false;
     return true;
-}
-
-// --- Character references --------------------------------------------------
-
-// A decoded character reference: the character, and how many characters
-// after the "&" it used (0: not a reference this table knows).
-struct CharRef {
-    char ch = 0;
-    std::size_t consumed = 0;
-};
-
-// Named entities built from a base letter and a suffix ("auml", "Eacute"):
-// the letters that take the suffix and the ISO 8859-1 code of the capital;
-// the small letter is the capital plus 32 in every case listed here.
-struct LetterEntity {
-    std::string_view suffix;     // upper case
-    std::string_view capitals;   // capital letters that take it
-    std::string_view smalls;     // small letters that take it
-    const unsigned char* codes;  // code of each capital, in the order of `capitals`
-};
-
-constexpr unsigned char UmlCodes[] = {196, 203, 207, 214, 220};
-constexpr unsigned char CircCodes[] = {194, 202, 206, 212, 219};
-constexpr unsigned char RingCodes[] = {197};
-constexpr unsigned char HornCodes[] = {222};
-constexpr unsigned char EligCodes[] = {198};
-constexpr unsigned char AcuteCodes[] = {193, 201, 205, 211, 218, 221};
-constexpr unsigned char GraveCodes[] = {192, 200, 204, 210, 217};
-constexpr unsigned char TildeCodes[] = {195, 209, 213};
-constexpr unsigned char CedilCodes[] = {199};
-constexpr unsigned char SlashCodes[] = {216};
-
-constexpr LetterEntity LetterEntities[] = {
-    {"UML", "AEIOU", "aeiouy", UmlCodes},
-    {"CIRC", "AEIOU", "aeiou", CircCodes},
-    {"RING", "A", "a", RingCodes},
-    {"HORN", "T", "t", HornCodes},
-    {"ELIG", "A", "a", EligCodes},
-    {"ACUTE", "AEIOUY", "aeiouy", AcuteCodes},
-    {"GRAVE", "AEIOU", "aeiou", GraveCodes},
-    {"TILDE", "ANO", "ano", TildeCodes},
-    {"CEDIL", "C", "c", CedilCodes},
-    {"SLASH", "O", "o", SlashCodes},
-};
-
-// The letter entity "name" (without ";"), or 0.
-unsigned char letterEntity(std::string_view name) {
-    if (name.size() < 4) return 0;
-    const char letter = name[0];
-    const std::string_view suffix = name.substr(1);
-    if (letter == 's' && equalsNoCase(suffix, "ZLIG")) return 223;
-    for (const LetterEntity& e : LetterEntities) {
-        if (!equalsNoCase(suffix, e.suffix)) continue;
-        std::size_t at = e.capitals.find(letter);
-        if (at != std::string_view::npos) return e.codes[at];
-        at = e.smalls.find(letter);
-        if (at == std::string_view::npos) return 0;
-        if (letter == 'y' && e.suffix == "UML") return 255;  // y diaeresis has no capital in ISO 8859-1
-        return static_cast<unsigned char>(e.codes[e.capitals.find(asciiUpper(letter))] + 32);
-    }
-    return 0;
-}
-
-// "#" and decimal digits: the character with that code. Codes outside the
-// printable 8-bit range (control characters, anything past 255) are not
-// decoded and stay as written.
-unsigned char numericEntity(std::string_view s) {
-    if (s.size() < 2 || s[0] != '#') return 0;
-    unsigned code = 0;
-    for (char c : s.substr(1)) {
-        if (!isDigit(c)) return 0;
-        code = code * 10 + unsigned(c - '0');
-    }
-    return (code >= 32 && code <= 255) ? static_cast<unsigned char>(code) : 0;
-}
-
-// Decodes the reference that starts after an "&"; `s` is what follows it
-// (at most 7 characters are looked at). Names are compared without regard to
-// case except where the first letter's case selects a capital or small
-// letter. The converter's copy of the character-reference decoder of the
-// MIME text builder, kept here so that the converter stands alone.
-CharRef DecodeCharacterReference(std::string_view s) {
-    s = s.substr(0, 7);
-    const std::size_t semi = s.find(';');
-    if (semi == std::string_view::npos) {
-        // Two forms are known without their ";".
-        if (s.size() >= 4 && equalsNoCase(s.substr(0, 4), "NBSP")) return {' ', 4};
-        if (s.size() >= 4) {
-            if (unsigned char c = numericEntity(s.substr(0, 4))) return {char(c), 4};
-        }
-        return {};
-    }
-    const std::string_view name = s.substr(0, semi);
-    const std::size_t consumed = semi + 1;
-    unsigned char c = 0;
-    switch (name.size()) {
-        case 2:
-            if (equalsNoCase(name, "GT")) c = '>';
-            else if (equalsNoCase(name, "LT")) c = '<';
-            break;
-        case 3:
-            if (equalsNoCase(name, "ETH")) c = name[0] == 'E' ? 208 : 240;
-            else if (equalsNoCase(name, "AMP")) c = '&';
-            else if (equalsNoCase(name, "REG")) c = 174;
-            else if (equalsNoCase(name, "SHY")) c = '-';
-            else c = numericEntity(name);
-            break;
-        case 4:
-            if (equalsNoCase(name, "NBSP")) c = ' ';
-            else if (equalsNoCase(name, "COPY")) c = 169;
-            else if (equalsNoCase(name, "QUOT")) c = '"';
-            else if (name[0] == '#') c = numericEntity(name);
-            else c = letterEntity(name);
-            break;
-        case 5:
-        case 6:
-            c = letterEntity(name);
-            break;
-        default:
-            break;
-    }
-    if (c == 0) return {};
-    return {char(c), consumed};
 }
 
 // --- The converter -------------------------------------------------------------
@@ -316,10 +193,9 @@ private:
             if (c == '&') {
                 // At least three characters must follow for a reference.
                 if (run.size() - i - 1 >= 3) {
-                    const CharRef ref = DecodeCharacterReference(run.substr(i + 1));
-                    if (ref.consumed > 0) {
-                        put(ref.ch);
-                        i += ref.consumed;
+                    if (const auto ref = DecodeCharacterReference(run.substr(i + 1))) {
+                        put(ref->character);
+                        i += ref->consumed;
                         continue;
                     }
                 }
