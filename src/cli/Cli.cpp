@@ -144,6 +144,41 @@ const std::vector<Verb>& verbs() {
          "Mail is read as a mailbox reader reads it: the owner of the mailbox is the\n"
          "receiver of mail that others sent. --owner ADDRESS names that owner.",
          verbParse},
+        {"import",
+         "--type NAME [--into FORUM] [--mailbox MAILDB] [--recursive DIR | --dir DIR | FILE...] [options]",
+         "Imports message files into the archive and prints every message of the run.\n\n"
+         "  --type NAME          the file type (see import --list-types; a name or its number)\n"
+         "  --into FORUM         the forum database (created by the run when it does not exist)\n"
+         "  --mailbox MAILDB     the mail database that receives mail\n"
+         "  --recursive DIR      every matching file in DIR and all its subdirectories\n"
+         "  --dir DIR            every matching file in DIR\n"
+         "  FILE...              the files given\n"
+         "  --masks \"*.MBX;*.TXT\" file masks for --recursive and --dir (default: the type's masks)\n"
+         "  --forum-msgs|--no-forum-msgs, --mail|--no-mail, --news|--no-news\n"
+         "                       which kinds of message to take (default: all)\n"
+         "  --allow-reimport     store messages that are already in the archive again\n"
+         "  --topic ID           give every imported mail the key-word topic ID\n"
+         "  --save DESCRIPTION   also save the definition as a predefined import procedure\n"
+         "  import --list-types  prints the file type table\n\n"
+         "Diagnostic: --type \"Test Fixture\" reads the plain fixture format of the tests\n"
+         "(see src/import/readers/FixtureReader.h). Exit status 0 after the normal end of\n"
+         "the run, 1 when it ended early, 2 for a usage error.",
+         verbImport},
+        {"batch", "list [--json] | run ID",
+         "Works with the predefined import procedures.\n\n"
+         "  batch list [--json]  lists every saved import procedure\n"
+         "  batch run ID         runs a saved procedure (exit status as for import)",
+         verbBatch},
+        {"messages", "DATABASE [--json] [--text]",
+         "Lists the stored messages of a database (its name or identifier), newest first.\n"
+         "Forum and news: number, date, thread subject, sender, receiver, section, reference;\n"
+         "mail: identifier, date, time, subject, sender, receiver, partner (tab-separated).\n"
+         "--json prints one object per line; --text adds each message's text.",
+         verbMessages},
+        {"show", "ID [--db DATABASE] [--json]",
+         "Prints the message (forum or news number, or mail identifier) with its text;\n"
+         "without --db every database is searched and every match is printed.",
+         verbShow},
     };
     return v;
 }

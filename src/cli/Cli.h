@@ -59,5 +59,9 @@ int printVerbHelp(const Verb& v);
 int verbInit(Context& c, std::vector<std::string>& args);
 int verbDb(Context& c, std::vector<std::string>& args);
 int verbParse(Context& c, std::vector<std::string>& args);
+int verbImport(Context& c, std::vector<std::string>& args);
+int verbBatch(Context& c, std::vector<std::string>& args);
+int verbMessages(Context& c, std::vector<std::string>& args);
+int verbShow(Context& c, std::vector<std::string>& args);
 
 }  // namespace quill::cli

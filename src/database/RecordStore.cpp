@@ -274,6 +274,9 @@ Status Store::commit() {
 Status Store::rollback() {
     if (txn_) {
         txn_->exec("ROLLBACK");
+        // An append inside the transaction may have dropped the keys; the
+        // rollback brought them back.
+        for (auto* f : txnFiles_) f->reloadKeysValid();
         detachFiles();
     }
     setError(NoError);
@@ -914,6 +917,16 @@ Status RecordFile::stream() {
         batch_ = true;
     }
     return fail(NoError);
+}
+
+void RecordFile::reloadKeysValid() {
+    sqlite3_stmt* st = conn().prepare("SELECT value FROM " + schema_ + ".meta WHERE name = 'keysvalid'");
+    if (!st) return;
+    Reset r{st};
+    if (sqlite3_step(st) == SQLITE_ROW) {
+        const unsigned char* v = sqlite3_column_text(st, 0);
+        keysValid_ = v && v[0] == '1';
+    }
 }
 
 Status RecordFile::endBatch() {

@@ -163,6 +163,7 @@ private:
     bool keyIsAllBlank(int key) const;
     Status writeRow(bool insert, bool keys);
     Status endBatch();
+    void reloadKeysValid();
     Status dropIndexes();
     Status createIndex(int key);
     Conn& conn() { return *active_; }

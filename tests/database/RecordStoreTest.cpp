@@ -255,3 +255,27 @@ TEST_F(Database, ForumRefHoldsAtMostOneRecord) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Database, RollbackOfAnAppendRestoresTheKeysForLaterAppends) {
+    OP_CLOSE(s, OpOpenShared, {18});
+    auto appendOne = [&] {
+        s.ImportedMessages.clearBuffer();
+        s.IMP.FORUMNUMBER = 1;
+        s.IMP.MSGNUMBER = 1;
+        return s.ImportedMessages.append();
+    };
+    ASSERT_TRUE(beginWrites(s, {&s.ImportedMessages}));
+    ASSERT_TRUE(appendOne().ok());
+    ASSERT_TRUE(s.store.rollback().ok());
+    ASSERT_TRUE(beginWrites(s, {&s.ImportedMessages}));
+    EXPECT_TRUE(appendOne().ok());
+    EXPECT_TRUE(appendOne().ok()) << "append keeps no key until the build";
+    ASSERT_TRUE(s.store.commit().ok());
+    EXPECT_EQ(s.ImportedMessages.build().code(), DupKeyErr);
+    EXPECT_EQ(s.ImportedMessages.records(), 1);
+    OP_CLOSE(s, OpClose, {18});
+}
+
+}  // namespace

@@ -1,0 +1,773 @@
+#include "import/ImportRun.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <limits>
+#include <set>
+
+#include "database/Calendar.h"
+#include "database/Catalogue.h"
+#include "database/Common.h"
+#include "database/FileMask.h"
+#include "database/Preferences.h"
+
+namespace quill {
+
+namespace {
+
+constexpr uint32_t kCommitAfter = 400;
+constexpr std::size_t kMaxDirectories = 100000;
+
+std::string clipped(std::string_view v) {
+    while (!v.empty() && (v.back() == ' ' || v.back() == '\0')) v.remove_suffix(1);
+    return std::string(v);
+}
+
+bool statFile(const std::string& path, struct stat& st) { return ::stat(path.c_str(), &st) == 0; }
+
+uint64_t sizeOf(const std::string& path) {
+    struct stat st {};
+    return statFile(path, st) && S_ISREG(st.st_mode) ? uint64_t(st.st_size) : 0;
+}
+
+bool fileExists(const std::string& path) {
+    struct stat st {};
+    return statFile(path, st) && !S_ISDIR(st.st_mode);
+}
+
+// The subdirectories of dir, sorted.
+std::vector<std::string> subdirectories(const std::string& dir) {
+    std::vector<std::string> out;
+    std::error_code ec;
+    for (auto it = std::filesystem::directory_iterator(dir, ec); !ec && it != std::filesystem::directory_iterator();
+         it.increment(ec)) {
+        std::error_code e2;
+        if (it->is_directory(e2)) out.push_back(it->path().string());
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+}  // namespace
+
+ImportRun::ImportRun(Session& s, ImportDefinition def, RunOptions options)
+    : s_(s),
+      def_(std::move(def)),
+      opt_(std::move(options)),
+      registry_(opt_.registry ? opt_.registry : &ReaderRegistry::builtin()),
+      writer_(s, owner_) {
+    writer_.failAtMessage = opt_.failAtMessage;
+}
+
+ImportRun::~ImportRun() {
+    if (phase_ == RunPhase::Closed) return;
+    try {
+        close();
+    } catch (...) {
+        // A fatal stop while closing: the program is ending anyway.
+    }
+}
+
+bool ImportRun::scheduled() const { return s_.Mem.DoTask == 2; }
+
+bool ImportRun::typeIs(std::string_view tableName) const { return isImportType(def_.typeName, tableName); }
+
+bool ImportRun::step() {
+    switch (phase_) {
+        case RunPhase::Opening: opening(); break;
+        case RunPhase::Setup: setup(); break;
+        case RunPhase::NextWorkItem: nextWorkItem(); break;
+        case RunPhase::PerFile: perFile(); break;
+        case RunPhase::Reading: reading(); break;
+        case RunPhase::EndOfStaging: endOfStaging(); break;
+        case RunPhase::OpenDatabase: openDatabase(); break;
+        case RunPhase::Storing: storing(); break;
+        case RunPhase::CountPersons:
+        case RunPhase::CountThreads:
+        case RunPhase::CountSections: countPhase(phase_); break;
+        case RunPhase::DatabaseDone: databaseDone(); break;
+        case RunPhase::BuildImported: buildImported(); break;
+        case RunPhase::End: end(); break;
+        case RunPhase::Closed: return false;
+    }
+    return phase_ != RunPhase::Closed;
+}
+
+void ImportRun::runToEnd() {
+    while (step()) {
+    }
+}
+
+void ImportRun::fail(const std::string& reason) {
+    if (failure_.empty()) failure_ = reason;
+    if (txnOpen_ || s_.store.inTransaction()) (void)s_.store.rollback();
+    txnOpen_ = false;
+    phase_ = RunPhase::End;
+}
+
+void ImportRun::warn(const std::string& text, const std::string& caption) { s_.tell(text, caption); }
+
+void ImportRun::setStatus(const std::string& status) { display_.status = status; }
+
+void ImportRun::updateBar(double position) {
+    double d = display_.divisor > 0 ? display_.divisor : 1;
+    display_.barPosition = int32_t(position / d);
+}
+
+// ---------------------------------------------------------------------------
+// 1. Opening
+
+void ImportRun::opening() {
+    display_ = RunDisplay{};
+    startDate_ = today();
+    startTime_ = clockNow();
+    writer_.startDate = startDate_;
+    writer_.startTime = startTime_;
+    writer_.allowReimport = def_.allowReimp != 0;
+    writer_.mailTopic = def_.mailTopic;
+    batch_ = SpeedVal(s_, 3, 30);
+    if (batch_ < 1) batch_ = 1;
+    (void)StartStop(watch_, 1, 2);
+    display_.title = scheduled() ? "Scheduled import" : "";
+    display_.heading = clipped(def_.typeName) + " Import Processing";
+    setStatus("Pre-import message conversion");
+    phase_ = RunPhase::Setup;
+}
+
+// ---------------------------------------------------------------------------
+// 2. Setup
+
+void ImportRun::setup() {
+    readerEntry_ = registry_->find(def_.typeName);
+    if (!readerEntry_ && def_.fileType != 0) readerEntry_ = registry_->findNumber(def_.fileType);
+    if (!readerEntry_ || !readerEntry_->make) {
+        warn(noReaderText(def_.typeName.empty() ? std::to_string(def_.fileType) : def_.typeName), "Warning!");
+        fail("no reader for the import type");
+        return;
+    }
+    sizeDriven_ = sizeDrivenFamily(readerEntry_->family);
+
+    // The identifier counter: Control stays locked while the readers number
+    // staged messages from it.
+    OP_CLOSE(s_, OpOpenShared, {ForumsFile::Number, ControlFile::Number});
+    forumsControlOpen_ = true;
+    s_.Control.clearBuffer();
+    s_.CTL.ID = 1;
+    bool haveCounter = bool(s_.Control.get(ControlFile::IDKEY)) && uint32_t(s_.CTL.NEXTNUMBER) != 0;
+    if (haveCounter) haveCounter = bool(s_.Control.lock(5));
+    if (!haveCounter) {
+        warn("No access to Control File!\r\nImport will not proceed!\r\n", "Warning!");
+        fail("no access to the Control file");
+        return;
+    }
+    controlLocked_ = true;
+    counter_ = s_.CTL.NEXTNUMBER;
+
+    openStagingFiles(s_);
+    stagingOpen_ = true;
+    OP_CLOSE(s_, OpOpenShared, {ImportedMessagesFile::Number});
+    importedOpen_ = true;
+    if (s_.NewHR.lock(5)) newHRLocked_ = true;
+    (void)s_.NewHR.stream();
+    (void)s_.TempCC.stream();
+    (void)s_.TempID.stream();
+
+    targets_.load(s_);
+
+    // The run values the readers use.
+    ctx_ = std::make_unique<ReaderContext>(s_, def_, targets_, owner_, counter_);
+    ctx_->batchSize = SpeedVal(s_, 3, 31);
+    if (ctx_->batchSize < 1) ctx_->batchSize = 1;
+    ctx_->forumName = def_.forumName;
+    if (def_.database != 0) {
+        s_.Forums.clearBuffer();
+        s_.FOR.ID = def_.database;
+        if (s_.Forums.get(ForumsFile::FORUMKEY)) ctx_->forumName = s_.FOR.DESCRIPTION.str();
+    }
+    if (def_.mailbox != 0) {
+        owner_.setUp(s_, def_.mailbox);
+        s_.Forums.clearBuffer();
+        s_.FOR.ID = def_.mailbox;
+        if (s_.Forums.get(ForumsFile::FORUMKEY)) ctx_->mailboxName = s_.FOR.DESCRIPTION.str();
+    }
+
+    // The work lists.
+    std::string top = def_.impPath;
+    if (def_.selMethod == SelectTree) {
+        std::set<std::pair<dev_t, ino_t>> seen;
+        std::vector<std::string> tree{top};
+        struct stat st {};
+        if (statFile(top, st)) seen.insert({st.st_dev, st.st_ino});
+        for (std::size_t i = 0; i < tree.size() && tree.size() < kMaxDirectories; ++i) {
+            for (auto& sub : subdirectories(tree[i])) {
+                struct stat ss {};
+                if (!statFile(sub, ss) || !seen.insert({ss.st_dev, ss.st_ino}).second) continue;  // loops
+                tree.push_back(sub);
+            }
+        }
+        dirs_.assign(tree.begin(), tree.end());
+    } else {
+        dirs_.push_back(top);
+        if (def_.selMethod == SelectDirectory) {
+            listDirectoryFiles(top);
+        } else {
+            for (auto& name : splitSelectionFromEnd(def_.masks, selectionSeparator(def_.typeName))) {
+                std::string full = !name.empty() && name[0] == '/' ? name : joinPath(top, name);
+                files_.push_back({full, sizeOf(full)});
+            }
+        }
+    }
+
+    if (sizeDriven_) {
+        double total = 0;
+        if (def_.selMethod == SelectTree) {
+            std::string masks = def_.masks;
+            if (masks.empty()) {
+                const ImportType* t = importTypeByName(def_.typeName);
+                masks = t && !t->masks.empty() ? std::string(t->masks) : "*.*";
+            }
+            for (auto& d : dirs_)
+                for (auto& n : listMatching(d, masks)) total += double(sizeOf(joinPath(d, n)));
+        } else {
+            for (auto& f : files_) total += double(f.size);
+        }
+        display_.total = total;
+        CalcMax(display_.divisor, display_.barMax, total);
+    }
+    phase_ = RunPhase::NextWorkItem;
+}
+
+void ImportRun::listDirectoryFiles(const std::string& dir) {
+    std::string masks = def_.masks;
+    if (masks.empty()) {
+        const ImportType* t = importTypeByName(def_.typeName);
+        masks = t && !t->masks.empty() ? std::string(t->masks) : "*.*";
+    }
+    for (auto& n : listMatching(dir, masks)) {
+        std::string full = joinPath(dir, n);
+        files_.push_back({full, sizeOf(full)});
+    }
+}
+
+// ---------------------------------------------------------------------------
+// 3. Next work item, 4. per-file step, 5. reading
+
+void ImportRun::nextWorkItem() {
+    if (dirs_.empty()) {
+        phase_ = RunPhase::EndOfStaging;
+        return;
+    }
+    std::string dir = dirs_.front();
+    dirs_.pop_front();
+    if (def_.selMethod == SelectTree) listDirectoryFiles(dir);
+    phase_ = RunPhase::PerFile;
+}
+
+void ImportRun::closeReader() {
+    if (reader_) reader_->close();
+    reader_.reset();
+}
+
+void ImportRun::perFile() {
+    if (files_.empty()) {
+        phase_ = RunPhase::NextWorkItem;
+        return;
+    }
+    FileItem item = files_.front();
+    files_.pop_front();
+    progressBase_ += previousSize_;
+    previousSize_ = item.size;
+    display_.fileName = item.name;
+    ReaderFamily family = readerEntry_->family;
+    if (family != ReaderFamily::Automation && !fileExists(item.name)) {
+        warn("The file " + item.name + " does not exist and will be skipped!", " Import Error ");
+        return;
+    }
+    reader_ = readerEntry_->make();
+    if (!reader_) {
+        warn(noReaderText(def_.typeName), "Warning!");
+        fail("no reader for the import type");
+        return;
+    }
+    ctx_->state = ReaderOpen;
+    ctx_->progress = 0;
+    badRecords_ = 0;
+    recordsRead_ = 0;
+    ReaderOpening o = reader_->open(*ctx_, item.name);
+    switch (o.outcome) {
+        case OpenOutcome::CannotOpen:
+            warn(item.name + " cannot be opened\r\n" + o.errorText + "\r\n" + "This file will be skipped!", "Warning!");
+            closeReader();
+            return;
+        case OpenOutcome::NotRecognised:
+            if (typeIs("CompuServe 3 and 4"))
+                warn(item.name + " is not a CompuServe 3 or 4 file!\r\n" + "This file will be skipped!", "Warning!");
+            else
+                warn("Not a Forum message or mail file!\r\nMessages will not be imported!", "Warning!");
+            closeReader();
+            return;
+        case OpenOutcome::Fatal:
+            warn(o.errorText, "Warning!");
+            closeReader();
+            fail(o.errorText);
+            return;
+        case OpenOutcome::Ok:
+            break;
+    }
+    ctx_->state = ReaderRead;
+    if (!sizeDriven_) {
+        recordTotal_ = o.progressTotal;
+        display_.total = o.progressTotal;
+        CalcMax(display_.divisor, display_.barMax, o.progressTotal);
+    }
+    phase_ = RunPhase::Reading;
+}
+
+void ImportRun::reading() {
+    // The staging files are written in deferred mode and flushed every 400
+    // records.
+    if (ctx_->staged - stagedAtFlush_ > kCommitAfter) {
+        (void)s_.NewHR.flush();
+        (void)s_.TempCC.flush();
+        (void)s_.TempID.flush();
+        (void)s_.NewHR.stream();
+        (void)s_.TempCC.stream();
+        (void)s_.TempID.stream();
+        stagedAtFlush_ = ctx_->staged;
+    }
+    bool fileDone = false;
+    if (readerEntry_->family == ReaderFamily::ForumTable) {
+        for (int32_t i = 0; i < batch_ && !fileDone; ++i) {
+            RecordOutcome r = reader_->readRecord(*ctx_);
+            if (r == RecordOutcome::End) {
+                fileDone = true;
+                break;
+            }
+            ++recordsRead_;
+            ctx_->progress += 1;
+            if (r == RecordOutcome::Bad && ++badRecords_ >= 5) {
+                bool cis = typeIs("CISCOMM");
+                std::string kind = cis ? "CISCOM" : typeIs("OUI") ? "OUI" : "NavCIS";
+                uint64_t pct = recordTotal_ > 0 ? uint64_t(double(recordsRead_) * 100.0 / recordTotal_) : 0;
+                std::string advice =
+                    cis ? "To physically remove deleted records from your CISCOM file, always use the PACK "
+                          "option when closing your CISCOM session after records have been purged!"
+                        : "To physically remove deleted records from your " + kind +
+                              " file, always use the EXIT and PACK option when closing your " + kind +
+                              " session after records have been purged!";
+                warn("Quillmer has processed " + std::to_string(pct) + " % of this " + kind + " file " +
+                         "and have encountered 5 bad records! They are probably deleted records that are still " +
+                         "retained in the file. To ensure data integrity this file will be skipped! \r\n\r\n" + advice,
+                     s_.store.errorText());
+                fileDone = true;
+            }
+        }
+    } else {
+        fileDone = reader_->read(*ctx_);
+    }
+    if (!ctx_->status.empty()) {
+        setStatus(ctx_->status);
+        ctx_->status.clear();
+    }
+    updateBar(sizeDriven_ ? double(progressBase_) + ctx_->progress : ctx_->progress);
+    display_.staged = ctx_->staged;
+    display_.skipped = ctx_->skipped;
+    if (fileDone) {
+        closeReader();
+        phase_ = RunPhase::PerFile;
+    }
+    if (!spaceOk(s_.Mem.TempDir, false)) fail("too little disk space for the temporary import file");
+}
+
+bool ImportRun::spaceOk(const std::string& path, bool storePhase) {
+    uint64_t free = opt_.freeSpace ? opt_.freeSpace(path) : freeDiskSpace(path);
+    if (free >= LowDiskSpace) return true;
+    bool& accepted = storePhase ? dataSpaceAccepted_ : tempSpaceAccepted_;
+    if (accepted) return true;
+    if (s_.unattended()) return false;
+    s_.beep();
+    std::string tail =
+        storePhase ? "This may be too little to allow import. Running out of diskspace may corrupt the currently "
+                     "accessed data file(s).Press OK if you want to continue and Cancel if you want to abort the import!"
+                   : "This may be too little for the temporary importfile. Running out of diskspace may corrupt the "
+                     "currently accessed data file(s).Press OK if you want to continue and Cancel if you want to abort "
+                     "the import!";
+    Button b = s_.ask("You have only " + numberPicture(free, 14) + " bytes free on disk  " + path.substr(0, 2) + " " + tail,
+                      "Warning", {Button::Ok, Button::Cancel}, Button::Cancel);
+    if (b != Button::Ok) return false;
+    accepted = true;  // asked once per phase
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// 6. End of staging
+
+void ImportRun::endOfStaging() {
+    setStatus("Building Temporary File Index!");
+    closeReader();
+    // The identifier counter goes back into Control (never backwards).
+    s_.Control.clearBuffer();
+    s_.CTL.ID = 1;
+    s_.Control.hold(1);
+    if (s_.Control.get(ControlFile::IDKEY)) {
+        if (uint32_t(s_.CTL.NEXTNUMBER) < counter_) s_.CTL.NEXTNUMBER = counter_;
+        bool ok = UppDat(s_, s_.Control, UpdPut, UpdReport);
+        s_.Control.release();
+        if (!ok) {
+            fail("the identifier counter could not be written back");
+            return;
+        }
+    } else {
+        s_.Control.release();
+        warn("No access to Control File!\r\nImport will not proceed!\r\n", "Warning!");
+        fail("no access to the Control file");
+        return;
+    }
+    s_.Control.unlock();
+    controlLocked_ = false;
+
+    (void)s_.TempID.flush();
+    (void)s_.NewHR.flush();
+    (void)s_.TempCC.flush();
+    Status b = s_.NewHR.build();
+    if (!b && b.code() != DupKeyErr) {
+        warn(s_.store.errorText() + "\r\n" + "Messages will not be imported!", "NewHR Key Build Error!");
+        fail("the staging file could not be indexed");
+        return;
+    }
+    b = s_.TempID.build();
+    if (!b && b.code() != DupKeyErr) {
+        warn(s_.store.errorText() + "\r\n" + "Messages will not be imported!", "TempID Key Build Error!");
+        fail("the identifier staging file could not be indexed");
+        return;
+    }
+    // Carbon copies are looked up by mail while storing; without their keys
+    // the mail is stored without them.
+    b = s_.TempCC.build();
+    if (!b && b.code() != DupKeyErr) (void)s_.TempCC.empty();
+    s_.NewHR.unlock();
+    newHRLocked_ = false;
+
+    uint64_t staged = GetFSize(joinPath(s_.Mem.TempDir, "IDX010.TPS"));
+    if (CheckSpace(s_, staged, s_.Mem.FileDir, opt_.freeSpace) != 0) {
+        fail("too little disk space for the import");
+        return;
+    }
+    if (!targets_.prune(s_, opt_.task)) {
+        warn("No messages found in selected file(s)!\r\nImport unsuccessful!", "Warning!");
+        fail("no messages found in the selected files");
+        return;
+    }
+    display_.total = double(s_.NewHR.records());
+    display_.staged = uint32_t(display_.total);
+    CalcMax(display_.divisor, display_.barMax, display_.total);
+    storeProgress_ = 0;
+    display_.barPosition = 0;
+    display_.importingFrom = "Temporary File";
+    display_.fileName.clear();
+    setStatus("Importing messages");
+    phase_ = RunPhase::OpenDatabase;
+}
+
+// ---------------------------------------------------------------------------
+// 7. Store phase
+
+void ImportRun::closeDatabaseFiles() {
+    if (txnOpen_ || s_.store.inTransaction()) (void)s_.store.rollback();
+    txnOpen_ = false;
+    for (int n : openFiles_) OP_CLOSE(s_, OpClose, {n});
+    openFiles_.clear();
+}
+
+void ImportRun::openDatabase() {
+    if (!targets_.takeFirst(current_)) {
+        closeDatabaseFiles();
+        phase_ = RunPhase::BuildImported;
+        return;
+    }
+    // A target that received no staged record (every message of it was
+    // skipped while staging) is left alone: a new database is not created.
+    s_.NewHR.clearBuffer();
+    s_.NHR.INTERNAL = current_.id;
+    s_.NewHR.setFrom(NewHRFile::MSGKEY);
+    if (!s_.NewHR.next() || uint32_t(s_.NHR.INTERNAL) != current_.id) {
+        // An existing database still gets its message count refreshed (a
+        // run that ended early may have stored messages without it).
+        if (!current_.isNew) refreshCountOf(current_);
+        return;
+    }
+
+    closeDatabaseFiles();
+    if (!targets_.selectEntry(s_, current_)) {
+        fail("the target database " + current_.description + " could not be selected");
+        return;
+    }
+    openFiles_ = StoreWriter::databaseFileNumbers(current_.type);
+    for (int n : openFiles_) OP_CLOSE(s_, OpOpenShared, {n});
+    display_.targetRecords = uint32_t(current_.type == TypeMail ? s_.Mail.records() : s_.MsgNmbr.records());
+    display_.importingTo = current_.description;
+    if (current_.type == TypeMail) owner_.setUp(s_, current_.id);
+    else writer_.loadSections();
+    writer_.counts.clear();
+
+    s_.NewHR.clearBuffer();
+    s_.NHR.INTERNAL = current_.id;
+    s_.NewHR.setFrom(NewHRFile::MSGKEY);
+    sinceCommit_ = 0;
+    exhausted_ = false;
+    storingBegun_ = true;
+    setStatus("Importing messages");
+    phase_ = RunPhase::Storing;
+}
+
+bool ImportRun::beginTransaction() {
+    if (txnOpen_) return true;
+    if (!beginWrites(s_, writer_.transactionFiles(current_.type))) return false;
+    txnOpen_ = true;
+    return true;
+}
+
+bool ImportRun::commitTransaction() {
+    if (!txnOpen_) return true;
+    txnOpen_ = false;
+    if (!s_.store.commit()) {
+        warn("Transaction Frame Error!\r\n" + s_.store.errorText(), "Warning!");
+        return false;
+    }
+    sinceCommit_ = 0;
+    return true;
+}
+
+void ImportRun::finishCountsAndCommit() {
+    if (!txnOpen_) return;
+    std::size_t all = std::numeric_limits<std::size_t>::max();
+    bool ok = writer_.applyPersonCounts(all);
+    if (ok && current_.type != TypeMail) ok = writer_.applyThreadCounts(all);
+    if (ok && current_.type == TypeForum) ok = writer_.applySectionCounts(all);
+    writer_.counts.clear();
+    if (!ok) {
+        txnOpen_ = false;
+        return;
+    }
+    (void)commitTransaction();
+}
+
+void ImportRun::storing() {
+    if (!beginTransaction()) {
+        fail("the store transaction could not be started");
+        return;
+    }
+    uint8_t type = current_.type;
+    for (int32_t i = 0; i < batch_; ++i) {
+        if (!s_.NewHR.next() || uint32_t(s_.NHR.INTERNAL) != current_.id) {
+            exhausted_ = true;
+            break;
+        }
+        storeProgress_ += 1;
+        bool ok = true;
+        uint32_t sec = writer_.sectionOf(type, ok);
+        if (!ok) {
+            txnOpen_ = false;
+            fail("a section could not be written");
+            return;
+        }
+        StoreResult r = writer_.StoreStagedMessage(type, sec);
+        if (r.code == StoreStored) {
+            ++display_.imported;
+            ++sinceCommit_;
+        } else if (r.code == StoreDuplicate) {
+            ++writerSkipped_;
+        } else {
+            txnOpen_ = false;
+            fail("a message could not be stored");
+            return;
+        }
+    }
+    display_.skipped = ctx_ ? ctx_->skipped + writerSkipped_ : writerSkipped_;
+    updateBar(storeProgress_);
+    if (exhausted_ || sinceCommit_ > kCommitAfter) {
+        // The counts of the messages of this transaction are written in it,
+        // so that a committed transaction is complete.
+        if (exhausted_) setStatus("Counting messages per person");
+        phase_ = RunPhase::CountPersons;
+    }
+    if (!spaceOk(s_.Mem.FileDir, true)) {
+        finishCountsAndCommit();
+        fail("too little disk space for the import");
+    }
+}
+
+void ImportRun::countPhase(RunPhase phase) {
+    if (!beginTransaction()) {
+        fail("the store transaction could not be started");
+        return;
+    }
+    std::size_t limit = std::size_t(batch_);
+    uint8_t type = current_.type;
+    bool ok = true;
+    RunPhase next = phase;
+    if (phase == RunPhase::CountPersons) {
+        ok = writer_.applyPersonCounts(limit);
+        if (ok && writer_.counts.persons.empty()) {
+            next = type == TypeMail ? RunPhase::DatabaseDone : RunPhase::CountThreads;
+            if (next == RunPhase::CountThreads && exhausted_) setStatus("Counting messages per thread");
+        }
+    } else if (phase == RunPhase::CountThreads) {
+        ok = writer_.applyThreadCounts(limit);
+        if (ok && writer_.counts.threads.empty()) {
+            next = type == TypeForum ? RunPhase::CountSections : RunPhase::DatabaseDone;
+            if (next == RunPhase::CountSections && exhausted_) setStatus("Counting messages per section");
+        }
+    } else {
+        ok = writer_.applySectionCounts(limit);
+        if (ok && writer_.counts.sections.empty()) next = RunPhase::DatabaseDone;
+    }
+    if (!ok) {
+        txnOpen_ = false;
+        fail("a count could not be written");
+        return;
+    }
+    if (next != RunPhase::DatabaseDone) {
+        phase_ = next;
+        return;
+    }
+    // The transaction with its counts is complete.
+    writer_.counts.clear();
+    if (!commitTransaction()) {
+        fail("the store transaction could not be committed");
+        return;
+    }
+    if (!spaceOk(s_.Mem.FileDir, true)) {
+        fail("too little disk space for the import");
+        return;
+    }
+    if (exhausted_) {
+        phase_ = RunPhase::DatabaseDone;
+    } else {
+        display_.status = "Importing messages";
+        phase_ = RunPhase::Storing;
+    }
+}
+
+// FOR:MSGCOUNT = the records of the database's header file, FOR:COUNTFLAG
+// = 0 (its files are open).
+void ImportRun::writeMessageCount(uint32_t id, uint32_t count) {
+    s_.Forums.clearBuffer();
+    s_.FOR.ID = id;
+    s_.Forums.hold(1);
+    if (s_.Forums.get(ForumsFile::FORUMKEY)) {
+        s_.FOR.MSGCOUNT = count;
+        s_.FOR.COUNTFLAG = 0;
+        (void)UppDat(s_, s_.Forums, UpdPut, UpdReport);
+    }
+    s_.Forums.release();
+}
+
+void ImportRun::refreshCountOf(const TargetEntry& e) {
+    closeDatabaseFiles();
+    if (!selectDatabase(s_, e.id)) return;
+    int file = e.type == TypeMail ? MailFile::Number : MsgNmbrFile::Number;
+    OP_CLOSE(s_, OpOpenShared, {file});
+    uint32_t count = uint32_t(e.type == TypeMail ? s_.Mail.records() : s_.MsgNmbr.records());
+    OP_CLOSE(s_, OpClose, {file});
+    writeMessageCount(e.id, count);
+}
+
+void ImportRun::databaseDone() {
+    uint32_t count = uint32_t(current_.type == TypeMail ? s_.Mail.records() : s_.MsgNmbr.records());
+    writeMessageCount(current_.id, count);
+    display_.targetRecords = count;
+    setStatus("Importing messages");
+    phase_ = RunPhase::OpenDatabase;
+}
+
+// ---------------------------------------------------------------------------
+// 8. Index of ImportedMessages, 9. end
+
+void ImportRun::buildImported() {
+    if (def_.allowReimp == 0) {
+        setStatus("Building SaveFile Index!\r\n");
+        Status b = s_.ImportedMessages.build();
+        if (!b && b.code() != DupKeyErr) {
+            warn(s_.store.errorText() + "\r\n" + "Message SaveFile can not be built!", "Key Build Error!");
+            fail("the index of imported messages could not be built");
+            return;
+        }
+    }
+    normalEnd_ = true;
+    phase_ = RunPhase::End;
+}
+
+void ImportRun::end() {
+    if (ended_) {
+        close();
+        return;
+    }
+    ended_ = true;
+    if (txnOpen_ || s_.store.inTransaction()) (void)s_.store.rollback();
+    txnOpen_ = false;
+    // Forum messages are recorded in ImportedMessages without its keys; a
+    // run that did not reach the build rebuilds them before it closes.
+    if (!normalEnd_ && storingBegun_ && importedOpen_ && def_.allowReimp == 0) (void)s_.ImportedMessages.build();
+    seconds_ = StartStop(watch_, 2, 2);
+    setStatus(display_.imported > 0 ? "The import process has finished!" : "No messages to import!");
+    if (!s_.unattended() && konfigNumber(s_, 32) != 0) {
+        s_.beep();
+        warn("The time for completion was: " + std::to_string(seconds_) + " seconds", " Import Processing ");
+    }
+    close();
+}
+
+void ImportRun::close() {
+    if (phase_ == RunPhase::Closed) return;
+    if (!ended_) seconds_ = StartStop(watch_, 2, 2);
+    closeReader();
+    ctx_.reset();
+    dirs_.clear();
+    files_.clear();
+    writer_.counts.clear();
+    if (txnOpen_ || s_.store.inTransaction()) (void)s_.store.rollback();
+    txnOpen_ = false;
+    closeDatabaseFiles();
+    if (controlLocked_) s_.Control.unlock();
+    controlLocked_ = false;
+    if (newHRLocked_) s_.NewHR.unlock();
+    newHRLocked_ = false;
+    if (stagingOpen_) closeStagingFiles(s_, true);
+    stagingOpen_ = false;
+    if (importedOpen_) OP_CLOSE(s_, OpClose, {ImportedMessagesFile::Number});
+    importedOpen_ = false;
+    if (forumsControlOpen_) OP_CLOSE(s_, OpClose, {ForumsFile::Number, ControlFile::Number});
+    forumsControlOpen_ = false;
+    targets_.clear();
+    phase_ = RunPhase::Closed;
+    if (scheduled() && opt_.task) opt_.task->importFinished(normalEnd_ ? RunResultOk : RunResultFailed, seconds_);
+}
+
+bool ImportRun::requestStop() {
+    if (phase_ == RunPhase::Closed) return true;
+    bool storePhase = storingBegun_ && phase_ != RunPhase::End;
+    if (storePhase) {
+        Button b = s_.ask("Stopping at this stage will cause message counts \r\nper section, thread and person to be "
+                          "incorrect.\r\nIf you do quit, please run the Count Messages process to correct the numbers! "
+                          "Are you sure you want to quit?",
+                          "Import process interrupted", {Button::Yes, Button::No}, Button::Yes);
+        if (b != Button::Yes) return false;
+    }
+    if (stagingOpen_) (void)s_.NewHR.flush();
+    if (newHRLocked_) s_.NewHR.unlock();
+    newHRLocked_ = false;
+    if (controlLocked_) s_.Control.unlock();
+    controlLocked_ = false;
+    // What the open transaction holds is complete (messages with their
+    // counts): it is committed.
+    finishCountsAndCommit();
+    if (failure_.empty()) failure_ = "stopped by the user";
+    phase_ = RunPhase::End;
+    end();
+    return true;
+}
+
+}  // namespace quill

@@ -1,0 +1,200 @@
+// The import run: a step machine that reads every chosen file with the reader
+// of its import type, stages the messages in the temporary directory, and
+// then stores them database by database with their persons, threads,
+// sections and counts. Each step() does one bounded slice of work; the
+// desktop program calls it from a timer, the command-line tool from a loop,
+// the tests directly.
+//
+//   opening -> setup -> next work item <-> per-file step <-> reading
+//     -> end of staging
+//     -> per target database: open -> storing (transactions of ~400 records,
+//        each closed by the person / thread / section count phases)
+//        -> message count of the database
+//     -> index of ImportedMessages -> end
+//
+// Failures jump to the end. A failed write rolls back the open transaction,
+// so a message is stored whole or not at all, and so are the counts of the
+// messages of a committed transaction.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "database/Session.h"
+#include "import/ImportDefinition.h"
+#include "import/ImportTypes.h"
+#include "import/RunSupport.h"
+#include "import/StoreWriter.h"
+#include "import/TargetList.h"
+#include "import/TaskLink.h"
+
+namespace quill {
+
+enum class RunPhase : uint8_t {
+    Opening,
+    Setup,
+    NextWorkItem,
+    PerFile,
+    Reading,
+    EndOfStaging,
+    OpenDatabase,
+    Storing,
+    CountPersons,
+    CountThreads,
+    CountSections,
+    DatabaseDone,
+    BuildImported,
+    End,
+    Closed,
+};
+
+// What the window shows.
+struct RunDisplay {
+    std::string title;            // "Scheduled import" in a scheduled run
+    std::string heading;          // type name + " Import Processing"
+    std::string status;
+    std::string fileName;         // the file being read
+    std::string importingFrom;    // " Importing from: " ...
+    std::string importingTo;      // " Importing to: " ...
+    uint32_t imported = 0;
+    uint32_t skipped = 0;
+    uint32_t staged = 0;
+    uint32_t targetRecords = 0;   // records in the current target database
+    double total = 0;
+    int32_t divisor = 1;
+    int16_t barMax = 0;
+    int32_t barPosition = 0;
+};
+
+struct RunOptions {
+    // The readers; nullptr = the built-in list.
+    const ReaderRegistry* registry = nullptr;
+    // The task runner of a scheduled run (Mem.DoTask 2); may be nullptr.
+    TaskLink* task = nullptr;
+    // Free space of a drive; empty = the file system's.
+    FreeSpaceProbe freeSpace;
+    // Test hook: the text write of the k-th stored message fails.
+    uint64_t failAtMessage = 0;
+};
+
+class ImportRun {
+public:
+    ImportRun(Session& s, ImportDefinition def, RunOptions options = {});
+    ~ImportRun();
+    ImportRun(const ImportRun&) = delete;
+    ImportRun& operator=(const ImportRun&) = delete;
+
+    // One slice of work; false once the run has closed.
+    bool step();
+    // Runs step() until the run has closed.
+    void runToEnd();
+
+    // The stop button. Before the store phase the run stops at once; once
+    // storing has begun the user is asked first ("Import process
+    // interrupted"), and No lets the run go on. True when the run stops.
+    bool requestStop();
+
+    bool closed() const { return phase_ == RunPhase::Closed; }
+    // The run reached its normal end.
+    bool succeeded() const { return normalEnd_; }
+    RunPhase phase() const { return phase_; }
+    const RunDisplay& display() const { return display_; }
+    int32_t seconds() const { return seconds_; }
+    bool scheduled() const;
+    // The reason of a failed run, for tools that want one line ("" when it
+    // succeeded).
+    const std::string& failure() const { return failure_; }
+
+private:
+    struct FileItem {
+        std::string name;
+        uint64_t size = 0;
+    };
+
+    void opening();
+    void setup();
+    void nextWorkItem();
+    void perFile();
+    void reading();
+    void endOfStaging();
+    void openDatabase();
+    void storing();
+    void countPhase(RunPhase phase);
+    void databaseDone();
+    void writeMessageCount(uint32_t id, uint32_t count);
+    void refreshCountOf(const TargetEntry& e);
+    void buildImported();
+    void end();
+    void close();
+
+    void fail(const std::string& reason);
+    void warn(const std::string& text, const std::string& caption);
+    void setStatus(const std::string& status);
+    bool beginTransaction();
+    bool commitTransaction();
+    void finishCountsAndCommit();
+    bool spaceOk(const std::string& path, bool storePhase);
+    void updateBar(double position);
+    void listDirectoryFiles(const std::string& dir);
+    void closeReader();
+    void closeDatabaseFiles();
+    bool typeIs(std::string_view tableName) const;
+
+    Session& s_;
+    ImportDefinition def_;
+    RunOptions opt_;
+    const ReaderRegistry* registry_;
+    const ReaderRegistry::Entry* readerEntry_ = nullptr;
+    RunPhase phase_ = RunPhase::Opening;
+    RunDisplay display_;
+    Stopwatch watch_;
+
+    // Run values.
+    int32_t startDate_ = 0, startTime_ = 0;
+    int32_t batch_ = 50;
+    uint32_t counter_ = 0;
+    bool controlLocked_ = false;
+    bool newHRLocked_ = false;
+    bool stagingOpen_ = false;
+    bool importedOpen_ = false;
+    bool forumsControlOpen_ = false;
+    bool storingBegun_ = false;
+    bool normalEnd_ = false;
+    bool ended_ = false;
+    bool stopRequested_ = false;
+    int32_t seconds_ = 0;
+    std::string failure_;
+    bool tempSpaceAccepted_ = false, dataSpaceAccepted_ = false;
+
+    // Work lists.
+    std::deque<std::string> dirs_;
+    std::deque<FileItem> files_;
+    uint64_t progressBase_ = 0, previousSize_ = 0;
+    bool sizeDriven_ = false;
+
+    // The file being read.
+    std::unique_ptr<Reader> reader_;
+    uint32_t badRecords_ = 0;
+    uint64_t recordsRead_ = 0;
+    double recordTotal_ = 0;
+    uint32_t stagedAtFlush_ = 0;
+
+    TargetList targets_;
+    MailboxOwner owner_;
+    std::unique_ptr<ReaderContext> ctx_;
+    StoreWriter writer_;
+
+    // The store phase.
+    TargetEntry current_;
+    std::vector<int> openFiles_;
+    uint32_t sinceCommit_ = 0;
+    uint32_t writerSkipped_ = 0;
+    bool exhausted_ = false;
+    bool txnOpen_ = false;
+    double storeProgress_ = 0;
+};
+
+}  // namespace quill

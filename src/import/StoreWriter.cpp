@@ -1,0 +1,629 @@
+#include "import/StoreWriter.h"
+
+#include "database/Common.h"
+#include "database/Types.h"
+#include "import/EncodedWords.h"
+#include "people/Persons.h"
+#include "people/Threads.h"
+
+namespace quill {
+
+namespace {
+std::string clipped(std::string_view v) {
+    while (!v.empty() && (v.back() == ' ' || v.back() == '\0')) v.remove_suffix(1);
+    return std::string(v);
+}
+std::string first(std::string_view v, std::size_t n) { return clipped(v.substr(0, std::min(n, v.size()))); }
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Mailbox owner
+
+void MailboxOwner::setUp(Session& s, uint32_t mailDatabaseId) {
+    databaseId = mailDatabaseId;
+    addresses = {};
+    name.clear();
+    address.clear();
+    personId = 0;
+    sortName.clear();
+    OP_CLOSE(s, OpOpenShared, {ForumsFile::Number});
+    s.Forums.clearBuffer();
+    s.FOR.ID = mailDatabaseId;
+    if (mailDatabaseId != 0 && s.Forums.get(ForumsFile::FORUMKEY)) {
+        addresses[0] = lower1252(s.FOR.MAILADDRESS.view());
+        for (std::size_t i = 0; i < 10; ++i) addresses[i + 1] = lower1252(s.FOR.ALTADDRESS[i].view());
+        name = first(s.FOR.DESCRIPTION.view(), 40);
+        address = s.FOR.MAILADDRESS.str();
+        personId = s.FOR.PERSONID;
+    }
+    s.Mem.PersonID = personId;
+    OP_CLOSE(s, OpClose, {ForumsFile::Number});
+}
+
+bool MailboxOwner::isForeign(std::string_view addr) const {
+    std::string a = lower1252(clipped(addr));
+    for (auto& o : addresses)
+        if (o == a) return false;
+    return true;
+}
+
+void MailboxOwner::direction(NewHRRecord& NHR) const {
+    std::string sender = lower1252(NHR.S_CISADRESS.view());
+    if (isForeign(sender)) {
+        NHR.MAILTYPE = 1;
+        NHR.R_CISADRESS = addresses[0];
+        NHR.S_CISADRESS = sender;
+    } else {
+        NHR.MAILTYPE = 2;
+        NHR.R_CISADRESS = lower1252(NHR.R_CISADRESS.view());
+        NHR.S_CISADRESS = addresses[0];
+    }
+}
+
+void MailboxOwner::call(Session& s, int mode, uint32_t forumId, uint8_t& result, NewHRRecord& NHR,
+                        std::string_view addr) {
+    switch (mode) {
+        case 1: result = isForeign(addr) ? 1 : 0; break;
+        case 2: setUp(s, forumId); break;
+        case 3: direction(NHR); break;
+        default: break;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Staging
+
+void openStagingFiles(Session& s) {
+    OP_CLOSE(s, OpRemove, {NewHRFile::Number, TempCCFile::Number, TempIDFile::Number});
+    OP_CLOSE(s, OpOpenShared, {NewHRFile::Number, TempCCFile::Number, TempIDFile::Number});
+}
+
+void closeStagingFiles(Session& s, bool remove) {
+    OP_CLOSE(s, OpForceClose, {NewHRFile::Number, TempCCFile::Number, TempIDFile::Number});
+    if (remove) OP_CLOSE(s, OpRemove, {NewHRFile::Number, TempCCFile::Number, TempIDFile::Number});
+}
+
+bool appendStagedMessage(Session& s) { return UppDat(s, s.NewHR, UpdAppend, UpdReport); }
+
+bool AddStagedCarbonCopy(Session& s) {
+    s.TempCC.clearBuffer();
+    s.CCT.MAILID = uint32_t(s.NHR.REFNUMBER);
+    s.CCT.R_NAME = s.NHR.R_NAME.view().substr(0, 40);
+    s.CCT.R_CISADRESS = s.NHR.R_CISADRESS.view();
+    s.CCT.RECIPTYPE = s.NHR.RECIPTYPE.view();
+    return UppDat(s, s.TempCC, UpdAppend, UpdReport);
+}
+
+bool appendStagedId(Session& s, std::string_view idString, uint32_t number) {
+    s.TempID.clearBuffer();
+    s.TID.IDSTRING = idString.substr(0, std::min<std::size_t>(60, idString.size()));
+    s.TID.MSGNUMBER = number;
+    return UppDat(s, s.TempID, UpdAppend, UpdReport);
+}
+
+// ---------------------------------------------------------------------------
+// Files of a database type
+
+std::vector<RecordFile*> StoreWriter::transactionFiles(uint8_t dbType) {
+    switch (dbType) {
+        case TypeMail:
+            return {&s_.Mail, &s_.MsgText, &s_.Person, &s_.PLINK, &s_.Control, &s_.SIndex, &s_.CCR};
+        case TypeNewsgroup:
+            return {&s_.MsgNmbr, &s_.MsgText, &s_.Person, &s_.PLINK, &s_.Sections, &s_.Threads, &s_.Control,
+                    &s_.MsgString};
+        default:
+            return {&s_.MsgNmbr, &s_.MsgText, &s_.Person, &s_.PLINK, &s_.Sections, &s_.Threads, &s_.Control,
+                    &s_.ImportedMessages};
+    }
+}
+
+std::vector<int> StoreWriter::databaseFileNumbers(uint8_t dbType) {
+    switch (dbType) {
+        case TypeMail: return {13, 4, 9, 23, 17, 5};
+        case TypeNewsgroup: return {3, 4, 23, 7, 6, 5, 25};
+        default: return {3, 4, 23, 7, 6, 5};
+    }
+}
+
+bool StoreWriter::write(RecordFile& f, int op) { return UppDat(s_, f, op, UpdReportRollback); }
+
+bool StoreWriter::textWriteFails() {
+    if (failAtMessage == 0 || attempts_ != failAtMessage) return false;
+    (void)s_.store.rollback();
+    s_.tell("Record add error!\r\nSimulated write failure\r\nThe last transaction is rolled back.", s_.MsgText.name());
+    s_.store.setError(FileSystemErr, "Simulated write failure");
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Sections
+
+void StoreWriter::loadSections() {
+    sectionList_.clear();
+    sectionIndex_.clear();
+    s_.Sections.setPhysical();
+    while (s_.Sections.next()) {
+        SectionEntry e{s_.SEC.SECTIONNUMBER, s_.SEC.SECSYSID, s_.SEC.DESCRIPTION.str()};
+        sectionIndex_[{e.sectionNumber, e.description}] = e.secSysId;
+        sectionList_.push_back(std::move(e));
+    }
+}
+
+uint32_t StoreWriter::sectionOf(uint8_t dbType, bool& ok) {
+    ok = true;
+    if (dbType == TypeMail) return 0;
+    uint32_t number = s_.NHR.SECTIONNUMBER;
+    std::string desc = s_.NHR.SEC_DESCRIPTION.str();
+    auto it = sectionIndex_.find({number, desc});
+    if (it != sectionIndex_.end()) return it->second;
+    if (dbType == TypeNewsgroup) {
+        if (!addNewsgroupSection(s_, number, desc)) {
+            ok = false;
+            return 0;
+        }
+        // The newsgroup's one section may have taken a new name: the list
+        // holds it once, under the name it has now.
+        std::vector<SectionEntry> kept;
+        for (auto& e : sectionList_) {
+            if (e.secSysId == number) sectionIndex_.erase({e.sectionNumber, e.description});
+            else kept.push_back(e);
+        }
+        sectionList_ = std::move(kept);
+        sectionList_.push_back({number, number, desc});
+        sectionIndex_[{number, desc}] = number;
+        return number;
+    }
+    uint32_t id = addForumSection(s_, number, desc);
+    if (id == 0) {
+        ok = false;
+        return 0;
+    }
+    sectionList_.push_back({number, id, desc});
+    sectionIndex_[{number, desc}] = id;
+    return id;
+}
+
+// ---------------------------------------------------------------------------
+// Threads and identifier strings
+
+FoundThread StoreWriter::FindThread(uint32_t secSysId, std::string_view heading) {
+    ThreadRef t = lookupThread(s_, secSysId, heading);
+    FoundThread f;
+    f.ok = t.ok;
+    f.number = t.number;
+    f.alpha = t.alpha;
+    return f;
+}
+
+std::optional<std::string> StoreWriter::MessageIdLookup(int mode, uint32_t number) {
+    (void)mode;  // the same lookup for the message itself (1) and the one it answers (2)
+    if (number == 0) return std::nullopt;
+    s_.TempID.clearBuffer();
+    s_.TID.MSGNUMBER = number;
+    if (!s_.TempID.get(TempIDFile::IDKEY)) return std::nullopt;
+    return s_.TID.IDSTRING.str();
+}
+
+// ---------------------------------------------------------------------------
+// The writer
+
+StoreResult StoreWriter::StoreStagedMessage(uint8_t dbType, uint32_t secSysId) {
+    ++attempts_;
+    if (!s_.NHR.S_NAME.empty()) DecodeEncodedWord(s_.NHR.S_NAME);
+    if (!s_.NHR.R_NAME.empty()) DecodeEncodedWord(s_.NHR.R_NAME);
+    if (!s_.NHR.HEADING.empty()) DecodeEncodedWord(s_.NHR.HEADING);
+    StoreResult r;
+    switch (dbType) {
+        case TypeMail: r = storeMail(); break;
+        case TypeNewsgroup: r = storeNews(secSysId); break;
+        default: r = storeForum(secSysId); break;
+    }
+    if (r.code == StoreStored) {
+        ++stored_;
+        count(dbType, r, secSysId);
+    }
+    return r;
+}
+
+void StoreWriter::count(uint8_t dbType, const StoreResult& r, uint32_t secSysId) {
+    if (dbType != TypeMail && !r.isNew) return;
+    ++counts.persons[r.fromId].from;
+    ++counts.persons[r.toId].to;
+    if (dbType == TypeMail) return;
+    ++counts.threads[r.threadNumber];
+    ++counts.sections[secSysId];
+}
+
+StoreResult StoreWriter::storeMail() {
+    StoreResult r;
+    auto& NHR = s_.NHR;
+    uint8_t mailType = NHR.MAILTYPE;
+    std::string toLast, fromLast;
+
+    if (NHR.R_NAME.empty()) NHR.R_NAME = "Name Unknown";
+    if (mailType == 1 && !owner_.sortName.empty()) {
+        r.toId = s_.Mem.PersonID;
+        toLast = owner_.sortName;
+    } else {
+        if (AddPers(s_, NHR.R_CISADRESS.str(), NHR.R_NAME.str())) return r;
+        r.toId = s_.PER.PERSONID;
+        toLast = s_.PER.LASTNAME.str();
+        if (mailType == 1) owner_.sortName = toLast;
+    }
+
+    if (NHR.S_NAME.empty()) NHR.S_NAME = "Name Unknown";
+    if (mailType == 2) {
+        if (owner_.sortName.empty()) {
+            if (AddPers(s_, NHR.S_CISADRESS.str(), NHR.S_NAME.str())) return r;
+            owner_.sortName = s_.PER.LASTNAME.str();
+        }
+        r.fromId = s_.Mem.PersonID;
+        fromLast = owner_.sortName;
+    } else {
+        if (AddPers(s_, NHR.S_CISADRESS.str(), NHR.S_NAME.str())) return r;
+        r.fromId = s_.PER.PERSONID;
+        fromLast = s_.PER.LASTNAME.str();
+    }
+    uint32_t pairId = mailType == 2 ? r.toId : r.fromId;
+    std::string pairAlpha = mailType == 2 ? toLast : fromLast;
+
+    // Mail is compared and stored to the minute.
+    int32_t time = NHR.TIME;
+    int32_t rem = time % 6000;
+    if (rem != 0) NHR.TIME = time - rem + 1;
+
+    // Duplicate test over the mail of the same minute.
+    std::string subject = first(NHR.HEADING.view(), 50);
+    std::string upperSubject = upper1252(subject);
+    s_.Mail.clearBuffer();
+    s_.MAI.DATE = int32_t(NHR.DATE);
+    s_.MAI.TIME = int32_t(NHR.TIME);
+    s_.MAI.MAILID = 0xFFFFFFFFu;
+    s_.Mail.setFrom(MailFile::DATEKEY);
+    while (s_.Mail.next()) {
+        if (int32_t(s_.MAI.DATE) != int32_t(NHR.DATE) || int32_t(s_.MAI.TIME) != int32_t(NHR.TIME)) break;
+        if (upper1252(s_.MAI.SUBJECT.view()) == upperSubject && uint32_t(s_.MAI.FROMID) == r.fromId &&
+            uint32_t(s_.MAI.TOID) == r.toId && DupString(s_, 1, s_.MAI.MAILID, 0)) {
+            r.code = StoreDuplicate;
+            return r;
+        }
+    }
+
+    // Does the staged mail have carbon copies?
+    uint32_t stagedId = NHR.REFNUMBER;
+    s_.TempCC.clearBuffer();
+    s_.CCT.MAILID = stagedId;
+    s_.TempCC.setFrom(TempCCFile::IDKEY);
+    bool hasCopies = s_.TempCC.next() && uint32_t(s_.CCT.MAILID) == stagedId;
+
+    s_.Mail.clearBuffer();
+    s_.MAI.MAILID = stagedId;
+    s_.MAI.SUBJECT = subject;
+    s_.MAI.PAIRID = pairId;
+    s_.MAI.PAIRALPHA = first(pairAlpha, 25);
+    s_.MAI.FROMID = r.fromId;
+    s_.MAI.FROMALPHA = first(fromLast, 10);
+    s_.MAI.TOID = r.toId;
+    s_.MAI.TOALPHA = first(toLast, 10);
+    s_.MAI.DATE = int32_t(NHR.DATE);
+    s_.MAI.TIME = int32_t(NHR.TIME);
+    s_.MAI.RECIPTYPE = NHR.RECIPTYPE.view();
+    s_.MAI.CCR = hasCopies ? 1 : 0;
+    s_.MAI.DUMMY = 0;
+    if (!write(s_.Mail, UpdAdd)) return r;
+    uint32_t mailId = s_.MAI.MAILID;
+
+    if (textWriteFails()) return r;
+    s_.MsgText.clearBuffer();
+    s_.TXT.MSGNUMBER = mailId;
+    s_.MsgText.memo = s_.NewHR.memo;
+    s_.TXT.DATE = startDate;
+    s_.TXT.TIME = startTime;
+    if (!write(s_.MsgText, UpdAdd)) return r;
+
+    if (mailTopic != 0) {
+        s_.SIndex.clearBuffer();
+        s_.SIN.ID = mailTopic;
+        s_.SIN.MSGNUMBER = mailId;
+        if (!s_.SIndex.duplicate() && !write(s_.SIndex, UpdAdd)) return r;
+    }
+    if (hasCopies && !addCarbonCopies(stagedId, mailId)) return r;
+    r.code = StoreStored;
+    return r;
+}
+
+// The carbon copies of a mail are stored with it, in the same transaction:
+// a mail is never stored without them. Copies to the owner's own addresses
+// are left out (the mail keeps its carbon-copy mark).
+bool StoreWriter::addCarbonCopies(uint32_t stagedMailId, uint32_t mailId) {
+    s_.TempCC.clearBuffer();
+    s_.CCT.MAILID = stagedMailId;
+    s_.TempCC.setFrom(TempCCFile::IDKEY);
+    while (s_.TempCC.next() && uint32_t(s_.CCT.MAILID) == stagedMailId) {
+        if (!owner_.isForeign(s_.CCT.R_CISADRESS.view())) continue;
+        s_.CCR.clearBuffer();
+        s_.CCR.rec.MAILID = mailId;
+        s_.CCR.rec.R_NAME = s_.CCT.R_NAME.view();
+        s_.CCR.rec.R_CISADRESS = s_.CCT.R_CISADRESS.view();
+        s_.CCR.rec.RECIPTYPE = s_.CCT.RECIPTYPE.view();
+        if (s_.CCR.duplicate()) continue;
+        if (!write(s_.CCR, UpdAdd)) return false;
+    }
+    return true;
+}
+
+bool StoreWriter::writeHeaderAndText(bool isNew, uint32_t secSysId, const FoundThread& thread, uint32_t fromId,
+                                     const std::string& fromAlpha, uint32_t toId, const std::string& toAlpha) {
+    auto& NHR = s_.NHR;
+    uint32_t number = NHR.MSGNUMBER;
+    auto fill = [&] {
+        s_.MSG.MSGNUMBER = number;
+        s_.MSG.SECSYSID = secSysId;
+        s_.MSG.REFNUMBER = uint32_t(NHR.REFNUMBER);
+        s_.MSG.THREADNUMBER = thread.number;
+        s_.MSG.THREADALPHA = thread.alpha;
+        s_.MSG.FROMID = fromId;
+        s_.MSG.FROMALPHA = first(fromAlpha, 10);
+        s_.MSG.TOID = toId;
+        s_.MSG.TOALPHA = first(toAlpha, 10);
+        s_.MSG.DATE = int32_t(NHR.DATE);
+        s_.MSG.DUMMY = 0;
+    };
+    bool added = true;
+    if (!isNew) {
+        s_.MsgNmbr.clearBuffer();
+        s_.MSG.MSGNUMBER = number;
+        s_.MsgNmbr.hold(1);
+        if (s_.MsgNmbr.get(MsgNmbrFile::IDKEY)) {
+            fill();
+            bool ok = write(s_.MsgNmbr, UpdPut);
+            s_.MsgNmbr.release();
+            if (!ok) return false;
+            added = false;
+        } else {
+            s_.MsgNmbr.release();
+        }
+    }
+    if (added) {
+        s_.MsgNmbr.clearBuffer();
+        fill();
+        if (!write(s_.MsgNmbr, UpdAdd)) return false;
+    }
+
+    if (textWriteFails()) return false;
+    bool textExists = false;
+    if (!added) {
+        s_.MsgText.clearBuffer();
+        s_.TXT.MSGNUMBER = number;
+        s_.MsgText.hold(1);
+        textExists = bool(s_.MsgText.get(MsgTextFile::IDKEY));
+        if (!textExists) s_.MsgText.release();
+    }
+    if (!textExists) {
+        // A header is never left without its text: a text that has gone
+        // missing from an existing message is written anew.
+        s_.MsgText.clearBuffer();
+        s_.TXT.MSGNUMBER = number;
+    }
+    s_.MsgText.memo = s_.NewHR.memo;
+    s_.TXT.DATE = startDate;
+    s_.TXT.TIME = startTime;
+    bool ok = write(s_.MsgText, textExists ? UpdPut : UpdAdd);
+    if (textExists) s_.MsgText.release();
+    return ok;
+}
+
+StoreResult StoreWriter::storeForum(uint32_t secSysId) {
+    StoreResult r;
+    auto& NHR = s_.NHR;
+    uint32_t number = NHR.MSGNUMBER;
+    s_.MsgNmbr.clearBuffer();
+    s_.MSG.MSGNUMBER = number;
+    r.isNew = !s_.MsgNmbr.get(MsgNmbrFile::IDKEY);
+
+    if (uint32_t(NHR.REFNUMBER) == number) NHR.REFNUMBER = 0;
+    FoundThread thread;
+    if (uint32_t(NHR.REFNUMBER) != 0) {
+        s_.MsgNmbr.clearBuffer();
+        s_.MSG.MSGNUMBER = uint32_t(NHR.REFNUMBER);
+        if (s_.MsgNmbr.get(MsgNmbrFile::IDKEY)) {
+            thread.ok = true;
+            thread.number = s_.MSG.THREADNUMBER;
+            thread.alpha = s_.MSG.THREADALPHA.str();
+        }
+    }
+    if (!thread.ok) {
+        thread = FindThread(secSysId, NHR.HEADING.str());
+        if (!thread.ok) return r;
+    }
+    r.threadNumber = thread.number;
+
+    if (AddPers(s_, NHR.S_CISADRESS.str(), NHR.S_NAME.str())) return r;
+    r.fromId = s_.PER.PERSONID;
+    std::string fromLast = s_.PER.LASTNAME.str();
+    if (AddPers(s_, NHR.R_CISADRESS.str(), NHR.R_NAME.str())) return r;
+    r.toId = s_.PER.PERSONID;
+    std::string toLast = s_.PER.LASTNAME.str();
+
+    if (!r.isNew) {
+        s_.MsgNmbr.clearBuffer();
+        s_.MSG.MSGNUMBER = number;
+        if (!s_.MsgNmbr.get(MsgNmbrFile::IDKEY)) r.isNew = true;
+    }
+    if (!writeHeaderAndText(r.isNew, secSysId, thread, r.fromId, fromLast, r.toId, toLast)) return r;
+
+    s_.ImportedMessages.clearBuffer();
+    s_.IMP.FORUMNUMBER = uint32_t(NHR.INTERNAL);
+    s_.IMP.MSGNUMBER = number;
+    if (!allowReimport) {
+        if (!write(s_.ImportedMessages, UpdAppend)) return r;
+    } else if (!s_.ImportedMessages.duplicate(ImportedMessagesFile::IDKEY)) {
+        if (!write(s_.ImportedMessages, UpdAdd)) return r;
+    }
+    r.code = StoreStored;
+    return r;
+}
+
+StoreResult StoreWriter::storeNews(uint32_t secSysId) {
+    StoreResult r;
+    auto& NHR = s_.NHR;
+    auto own = MessageIdLookup(1, NHR.MSGNUMBER);
+    if (!own) {
+        r.code = StoreDuplicate;
+        return r;
+    }
+    s_.MsgString.clearBuffer();
+    s_.MST.IDSTRING = *own;
+    if (s_.MsgString.get(MsgStringFile::IDSTRINGKEY)) {
+        NHR.MSGNUMBER = uint32_t(s_.MST.MSGNUMBER);
+        s_.MsgNmbr.clearBuffer();
+        s_.MSG.MSGNUMBER = uint32_t(NHR.MSGNUMBER);
+        if (s_.MsgNmbr.get(MsgNmbrFile::IDKEY)) {
+            r.isNew = false;
+            if (!allowReimport) {
+                r.code = StoreDuplicate;
+                return r;
+            }
+        } else {
+            r.isNew = true;
+        }
+    } else {
+        r.isNew = true;
+        s_.MsgString.clearBuffer();
+        s_.MST.IDSTRING = *own;
+        s_.MST.MSGNUMBER = uint32_t(NHR.MSGNUMBER);
+        if (s_.MsgString.duplicate()) {
+            r.code = StoreDuplicate;
+            return r;
+        }
+        if (!write(s_.MsgString, UpdAdd)) return r;
+    }
+    uint32_t number = NHR.MSGNUMBER;
+
+    if (uint32_t(NHR.REFNUMBER) == number) NHR.REFNUMBER = 0;
+    FoundThread thread;
+    if (uint32_t(NHR.REFNUMBER) != 0) {
+        auto ref = MessageIdLookup(2, NHR.REFNUMBER);
+        if (!ref) {
+            NHR.REFNUMBER = 0;
+        } else {
+            s_.MsgString.clearBuffer();
+            s_.MST.IDSTRING = *ref;
+            if (s_.MsgString.get(MsgStringFile::IDSTRINGKEY)) {
+                NHR.REFNUMBER = uint32_t(s_.MST.MSGNUMBER);
+                if (uint32_t(NHR.REFNUMBER) == number) {
+                    NHR.REFNUMBER = 0;  // the article names itself as the one it answers
+                } else {
+                    s_.MsgNmbr.clearBuffer();
+                    s_.MSG.MSGNUMBER = uint32_t(NHR.REFNUMBER);
+                    if (s_.MsgNmbr.get(MsgNmbrFile::IDKEY)) {
+                        thread.ok = true;
+                        thread.number = s_.MSG.THREADNUMBER;
+                        thread.alpha = s_.MSG.THREADALPHA.str();
+                        s_.Person.clearBuffer();
+                        s_.PER.PERSONID = uint32_t(s_.MSG.FROMID);
+                        if (s_.Person.get(PersonFile::PERSONKEY)) {
+                            // "First Last"; a person without first names is
+                            // named by the last name alone, so that the
+                            // receiver is the same person as the sender was.
+                            std::string firstNames = s_.PER.FIRSTNAME.str(), last = s_.PER.LASTNAME.str();
+                            NHR.R_NAME = firstNames.empty() ? last : last.empty() ? firstNames : firstNames + " " + last;
+                            NHR.R_CISADRESS = s_.PER.ADDRESS.view();
+                        }
+                    }
+                }
+            } else {
+                // The answered article is not here yet: its identifier is
+                // registered under the number this reply refers to, so that
+                // it is stored under that number when it arrives.
+                s_.MsgString.clearBuffer();
+                s_.MST.IDSTRING = *ref;
+                s_.MST.MSGNUMBER = uint32_t(NHR.REFNUMBER);
+                if (s_.MsgString.duplicate()) {
+                    NHR.REFNUMBER = 0;
+                } else if (!write(s_.MsgString, UpdAdd)) {
+                    return r;
+                }
+            }
+        }
+    }
+    if (!thread.ok) {
+        thread = FindThread(secSysId, NHR.HEADING.str());
+        if (!thread.ok) return r;
+    }
+    r.threadNumber = thread.number;
+
+    if (AddPers(s_, NHR.S_CISADRESS.str(), NHR.S_NAME.str())) return r;
+    r.fromId = s_.PER.PERSONID;
+    std::string fromLast = s_.PER.LASTNAME.str();
+    if (AddPers(s_, NHR.R_CISADRESS.str(), NHR.R_NAME.str())) return r;
+    r.toId = s_.PER.PERSONID;
+    std::string toLast = s_.PER.LASTNAME.str();
+
+    if (!writeHeaderAndText(r.isNew, secSysId, thread, r.fromId, fromLast, r.toId, toLast)) return r;
+    r.code = StoreStored;
+    return r;
+}
+
+// ---------------------------------------------------------------------------
+// Counts
+
+bool StoreWriter::applyPersonCounts(std::size_t limit) {
+    for (std::size_t n = 0; n < limit && !counts.persons.empty(); ++n) {
+        auto it = counts.persons.begin();
+        s_.Person.clearBuffer();
+        s_.PER.PERSONID = it->first;
+        s_.Person.hold(1);
+        if (s_.Person.get(PersonFile::PERSONKEY)) {
+            s_.PER.FROMCOUNT = uint32_t(s_.PER.FROMCOUNT) + it->second.from;
+            s_.PER.TOCOUNT = uint32_t(s_.PER.TOCOUNT) + it->second.to;
+            bool ok = write(s_.Person, UpdPut);
+            s_.Person.release();
+            if (!ok) return false;
+        } else {
+            s_.Person.release();
+        }
+        counts.persons.erase(it);
+    }
+    return true;
+}
+
+bool StoreWriter::applyThreadCounts(std::size_t limit) {
+    for (std::size_t n = 0; n < limit && !counts.threads.empty(); ++n) {
+        auto it = counts.threads.begin();
+        s_.Threads.clearBuffer();
+        s_.THR.THREADNUMBER = it->first;
+        s_.Threads.hold(1);
+        if (s_.Threads.get(ThreadsFile::THREADKEY)) {
+            s_.THR.MSGCOUNT = uint32_t(s_.THR.MSGCOUNT) + it->second;
+            bool ok = write(s_.Threads, UpdPut);
+            s_.Threads.release();
+            if (!ok) return false;
+        } else {
+            s_.Threads.release();
+        }
+        counts.threads.erase(it);
+    }
+    return true;
+}
+
+bool StoreWriter::applySectionCounts(std::size_t limit) {
+    for (std::size_t n = 0; n < limit && !counts.sections.empty(); ++n) {
+        auto it = counts.sections.begin();
+        s_.Sections.clearBuffer();
+        s_.SEC.SECSYSID = it->first;
+        s_.Sections.hold(1);
+        if (s_.Sections.get(SectionsFile::SYSIDKEY)) {
+            s_.SEC.MSGCOUNT = uint32_t(s_.SEC.MSGCOUNT) + it->second;
+            bool ok = write(s_.Sections, UpdPut);
+            s_.Sections.release();
+            if (!ok) return false;
+        } else {
+            s_.Sections.release();
+        }
+        counts.sections.erase(it);
+    }
+    return true;
+}
+
+}  // namespace quill
