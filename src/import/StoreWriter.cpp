@@ -568,62 +568,55 @@ StoreResult StoreWriter::storeNews(uint32_t secSysId) {
 // ---------------------------------------------------------------------------
 // Counts
 
-bool StoreWriter::applyPersonCounts(std::size_t limit) {
-    for (std::size_t n = 0; n < limit && !counts.persons.empty(); ++n) {
-        auto it = counts.persons.begin();
-        s_.Person.clearBuffer();
-        s_.PER.PERSONID = it->first;
-        s_.Person.hold(1);
-        if (s_.Person.get(PersonFile::PERSONKEY)) {
-            s_.PER.FROMCOUNT = uint32_t(s_.PER.FROMCOUNT) + it->second.from;
-            s_.PER.TOCOUNT = uint32_t(s_.PER.TOCOUNT) + it->second.to;
-            bool ok = write(s_.Person, UpdPut);
-            s_.Person.release();
+namespace {
+
+// Adds the counted messages of up to `limit` entries of a count list to
+// their records (held while they are rewritten) and takes the entries off
+// the list. A record that is gone is passed over.
+template <class Map, class SetKey, class Add, class Write>
+bool applyCountList(Map& list, std::size_t limit, RecordFile& file, int key, SetKey setKey, Add add, Write write) {
+    for (std::size_t n = 0; n < limit && !list.empty(); ++n) {
+        auto it = list.begin();
+        file.clearBuffer();
+        setKey(it->first);
+        file.hold(1);
+        if (file.get(key)) {
+            add(it->second);
+            bool ok = write(file);
+            file.release();
             if (!ok) return false;
         } else {
-            s_.Person.release();
+            file.release();
         }
-        counts.persons.erase(it);
+        list.erase(it);
     }
     return true;
+}
+
+}  // namespace
+
+bool StoreWriter::applyPersonCounts(std::size_t limit) {
+    return applyCountList(
+        counts.persons, limit, s_.Person, PersonFile::PERSONKEY, [&](uint32_t id) { s_.PER.PERSONID = id; },
+        [&](const CountLists::PersonCount& c) {
+            s_.PER.FROMCOUNT = uint32_t(s_.PER.FROMCOUNT) + c.from;
+            s_.PER.TOCOUNT = uint32_t(s_.PER.TOCOUNT) + c.to;
+        },
+        [&](RecordFile& f) { return write(f, UpdPut); });
 }
 
 bool StoreWriter::applyThreadCounts(std::size_t limit) {
-    for (std::size_t n = 0; n < limit && !counts.threads.empty(); ++n) {
-        auto it = counts.threads.begin();
-        s_.Threads.clearBuffer();
-        s_.THR.THREADNUMBER = it->first;
-        s_.Threads.hold(1);
-        if (s_.Threads.get(ThreadsFile::THREADKEY)) {
-            s_.THR.MSGCOUNT = uint32_t(s_.THR.MSGCOUNT) + it->second;
-            bool ok = write(s_.Threads, UpdPut);
-            s_.Threads.release();
-            if (!ok) return false;
-        } else {
-            s_.Threads.release();
-        }
-        counts.threads.erase(it);
-    }
-    return true;
+    return applyCountList(
+        counts.threads, limit, s_.Threads, ThreadsFile::THREADKEY, [&](uint32_t id) { s_.THR.THREADNUMBER = id; },
+        [&](uint32_t n) { s_.THR.MSGCOUNT = uint32_t(s_.THR.MSGCOUNT) + n; },
+        [&](RecordFile& f) { return write(f, UpdPut); });
 }
 
 bool StoreWriter::applySectionCounts(std::size_t limit) {
-    for (std::size_t n = 0; n < limit && !counts.sections.empty(); ++n) {
-        auto it = counts.sections.begin();
-        s_.Sections.clearBuffer();
-        s_.SEC.SECSYSID = it->first;
-        s_.Sections.hold(1);
-        if (s_.Sections.get(SectionsFile::SYSIDKEY)) {
-            s_.SEC.MSGCOUNT = uint32_t(s_.SEC.MSGCOUNT) + it->second;
-            bool ok = write(s_.Sections, UpdPut);
-            s_.Sections.release();
-            if (!ok) return false;
-        } else {
-            s_.Sections.release();
-        }
-        counts.sections.erase(it);
-    }
-    return true;
+    return applyCountList(
+        counts.sections, limit, s_.Sections, SectionsFile::SYSIDKEY, [&](uint32_t id) { s_.SEC.SECSYSID = id; },
+        [&](uint32_t n) { s_.SEC.MSGCOUNT = uint32_t(s_.SEC.MSGCOUNT) + n; },
+        [&](RecordFile& f) { return write(f, UpdPut); });
 }
 
 }  // namespace quill
