@@ -130,6 +130,89 @@ std::string errorTextFor(int code) {
     }
 }
 
+namespace {
+
+bool keyAllBlank(const FileDesc& d, int key, const unsigned char* rec) {
+    for (auto& c : d.keys[std::size_t(key)].components) {
+        const FieldDesc& f = d.fields[std::size_t(c.field)];
+        const unsigned char* p = rec + f.offset;
+        std::size_t n = std::size_t(f.elemSize) * f.dim;
+        for (std::size_t i = 0; i < n; ++i) {
+            if (f.type == FieldType::String ? (p[i] != ' ' && p[i] != 0) : p[i] != 0) return false;
+        }
+    }
+    return true;
+}
+
+// Keys are byte strings whose plain byte order is the key's order: numbers
+// big-endian (signed ones with the sign bit flipped), strings at their full
+// fixed width (so trailing blanks never count) and upper-cased for a nocase
+// key, every byte inverted for a descending component.
+std::string encodeKey(const FileDesc& d, int key, const unsigned char* rec) {
+    const KeyDesc& k = d.keys[std::size_t(key)];
+    std::string out;
+    for (auto& c : k.components) {
+        const FieldDesc& f = d.fields[std::size_t(c.field)];
+        const unsigned char* p = rec + f.offset;
+        std::size_t start = out.size();
+        for (uint32_t e = 0; e < f.dim; ++e, p += f.elemSize) {
+            switch (f.type) {
+                case FieldType::ULong:
+                    out.push_back(char(p[3])); out.push_back(char(p[2]));
+                    out.push_back(char(p[1])); out.push_back(char(p[0]));
+                    break;
+                case FieldType::Long:
+                    out.push_back(char(p[3] ^ 0x80)); out.push_back(char(p[2]));
+                    out.push_back(char(p[1])); out.push_back(char(p[0]));
+                    break;
+                case FieldType::String:
+                    for (uint32_t i = 0; i < f.elemSize; ++i) {
+                        unsigned char ch = p[i] == 0 ? ' ' : p[i];
+                        out.push_back(char(k.nocase ? upper1252(ch) : ch));
+                    }
+                    break;
+                default:
+                    for (uint32_t i = 0; i < f.elemSize; ++i) out.push_back(char(p[i]));
+                    break;
+            }
+        }
+        if (c.descending)
+            for (std::size_t i = start; i < out.size(); ++i) out[i] = char(~static_cast<unsigned char>(out[i]));
+    }
+    return out;
+}
+
+// qkey(data, file number, key): the key columns of a stored record are
+// computed from its image by this function, so a record is stored once and
+// its keys live only in their indexes. NULL leaves a record out of an opt key.
+void qkeyFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    const FileDesc* d = fileDesc(sqlite3_value_int(argv[1]));
+    int key = sqlite3_value_int(argv[2]);
+    const auto* rec = static_cast<const unsigned char*>(sqlite3_value_blob(argv[0]));
+    if (!d || !rec || key < 0 || key >= int(d->keys.size()) ||
+        sqlite3_value_bytes(argv[0]) != int(d->recordSize)) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    if (d->keys[std::size_t(key)].opt && keyAllBlank(*d, key, rec)) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    std::string v = encodeKey(*d, key, rec);
+    sqlite3_result_blob(ctx, v.data(), int(v.size()), SQLITE_TRANSIENT);
+}
+
+void registerKeyFunction(sqlite3* db) {
+    sqlite3_create_function(db, "qkey", 3, SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS, nullptr,
+                            qkeyFunction, nullptr, nullptr);
+}
+
+// Bumped whenever the stored form changes, so a file of an older form is
+// refused as a file of another layout.
+constexpr const char* kStorageForm = "rec2";
+
+}  // namespace
+
 // ---------------------------------------------------------------------------
 // Store
 
@@ -219,6 +302,7 @@ Status Store::beginTransaction(int waitSeconds, const std::vector<RecordFile*>& 
             setError(FileSystemErr, c->db ? sqlite3_errmsg(c->db) : "cannot open");
             return FileSystemErr;
         }
+        registerKeyFunction(c->db);
         c->exec("PRAGMA cache_size=-32768");
     }
     keptNames_.clear();
@@ -318,55 +402,9 @@ void RecordFile::clearBuffer() {
     memo.clear();
 }
 
-bool RecordFile::keyIsAllBlank(int key) const {
-    for (auto& c : desc_->keys[std::size_t(key)].components) {
-        const FieldDesc& f = desc_->fields[std::size_t(c.field)];
-        const unsigned char* p = buf_ + f.offset;
-        std::size_t n = std::size_t(f.elemSize) * f.dim;
-        for (std::size_t i = 0; i < n; ++i) {
-            if (f.type == FieldType::String ? (p[i] != ' ' && p[i] != 0) : p[i] != 0) return false;
-        }
-    }
-    return true;
-}
+bool RecordFile::keyIsAllBlank(int key) const { return keyAllBlank(*desc_, key, buf_); }
 
-// Keys are stored as byte strings whose plain byte order is the key's order:
-// numbers big-endian (signed ones with the sign bit flipped), strings at
-// their full fixed width (so trailing blanks never count) and upper-cased for
-// a nocase key, every byte inverted for a descending component.
-std::string RecordFile::keyValue(int key) const {
-    const KeyDesc& k = desc_->keys[std::size_t(key)];
-    std::string out;
-    for (auto& c : k.components) {
-        const FieldDesc& f = desc_->fields[std::size_t(c.field)];
-        const unsigned char* p = buf_ + f.offset;
-        std::size_t start = out.size();
-        for (uint32_t e = 0; e < f.dim; ++e, p += f.elemSize) {
-            switch (f.type) {
-                case FieldType::ULong:
-                    out.push_back(char(p[3])); out.push_back(char(p[2]));
-                    out.push_back(char(p[1])); out.push_back(char(p[0]));
-                    break;
-                case FieldType::Long:
-                    out.push_back(char(p[3] ^ 0x80)); out.push_back(char(p[2]));
-                    out.push_back(char(p[1])); out.push_back(char(p[0]));
-                    break;
-                case FieldType::String:
-                    for (uint32_t i = 0; i < f.elemSize; ++i) {
-                        unsigned char ch = p[i] == 0 ? ' ' : p[i];
-                        out.push_back(char(k.nocase ? upper1252(ch) : ch));
-                    }
-                    break;
-                default:
-                    for (uint32_t i = 0; i < f.elemSize; ++i) out.push_back(char(p[i]));
-                    break;
-            }
-        }
-        if (c.descending)
-            for (std::size_t i = start; i < out.size(); ++i) out[i] = char(~static_cast<unsigned char>(out[i]));
-    }
-    return out;
-}
+std::string RecordFile::keyValue(int key) const { return encodeKey(*desc_, key, buf_); }
 
 Status RecordFile::openConnection() {
     own_ = std::make_unique<Conn>();
@@ -376,6 +414,7 @@ Status RecordFile::openConnection() {
         own_.reset();
         return fail(FileSystemErr, msg);
     }
+    registerKeyFunction(own_->db);
     sqlite3_busy_timeout(own_->db, 5000);
     own_->exec("PRAGMA cache_size=-16384");
     active_ = own_.get();
@@ -404,7 +443,7 @@ Status RecordFile::checkStored() {
         if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) return fail(AccessDeniedErr);
         return fail(BadRecErr);
     }
-    if (layout != desc_->signature()) return fail(BadRecErr);
+    if (layout != std::string(kStorageForm) + ":" + desc_->signature()) return fail(BadRecErr);
     keysValid_ = keysValid == "1";
     if (!keysValid_) return fail(RebuildKeyErr);
     sqlite3_stmt* ix = conn().prepare("SELECT count(*) FROM main.sqlite_master WHERE type='index' AND name LIKE 'kidx%'");
@@ -476,16 +515,19 @@ Status RecordFile::create() {
         sqlite3_close_v2(db);
         return fail(errno == EACCES ? AccessDeniedErr : FileSystemErr, msg);
     }
+    registerKeyFunction(db);
     std::string sql = "PRAGMA journal_mode=DELETE; BEGIN;"
                       "CREATE TABLE meta(name TEXT PRIMARY KEY, value TEXT);"
                       "CREATE TABLE rec(id INTEGER PRIMARY KEY, data BLOB NOT NULL, memo BLOB";
-    for (std::size_t k = 0; k < desc_->keys.size(); ++k) sql += ", k" + std::to_string(k) + " BLOB";
+    for (std::size_t k = 0; k < desc_->keys.size(); ++k)
+        sql += ", k" + std::to_string(k) + " BLOB GENERATED ALWAYS AS (qkey(data, " + std::to_string(desc_->number) +
+               ", " + std::to_string(k) + ")) VIRTUAL";
     sql += ");";
     for (std::size_t k = 0; k < desc_->keys.size(); ++k) {
         sql += std::string("CREATE ") + (desc_->keys[k].unique ? "UNIQUE " : "") + "INDEX kidx" + std::to_string(k) +
                " ON rec(k" + std::to_string(k) + ");";
     }
-    sql += "INSERT INTO meta VALUES('layout', " + std::string("'") + desc_->signature() + "');";
+    sql += "INSERT INTO meta VALUES('layout', '" + std::string(kStorageForm) + ":" + desc_->signature() + "');";
     sql += "INSERT INTO meta VALUES('keysvalid', '1'); COMMIT;";
     char* err = nullptr;
     int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &err);
@@ -757,24 +799,12 @@ Status RecordFile::previous() { return step(false); }
 
 // --- writes ----------------------------------------------------------------
 
-Status RecordFile::writeRow(bool insert, bool keys) {
+Status RecordFile::writeRow(bool insert) {
     dropAhead();
     if (!active_) return fail(FileNotOpenErr);
     if (mode_ == OpenMode::ReadOnly) return fail(AccessDeniedErr);
-    std::string sql;
-    std::size_t nk = desc_->keys.size();
-    if (insert) {
-        sql = "INSERT INTO " + table() + "(data, memo";
-        for (std::size_t k = 0; k < nk; ++k) sql += ", k" + std::to_string(k);
-        sql += ") VALUES(?1, ?2";
-        for (std::size_t k = 0; k < nk; ++k) sql += ", ?" + std::to_string(k + 3);
-        sql += ")";
-    } else {
-        sql = "UPDATE " + table() + " SET data = ?1, memo = ?2";
-        for (std::size_t k = 0; k < nk; ++k) sql += ", k" + std::to_string(k) + " = ?" + std::to_string(k + 3);
-        sql += " WHERE id = ?" + std::to_string(nk + 3);
-    }
-    sqlite3_stmt* st = conn().prepare(sql);
+    sqlite3_stmt* st = conn().prepare(insert ? "INSERT INTO " + table() + "(data, memo) VALUES(?1, ?2)"
+                                             : "UPDATE " + table() + " SET data = ?1, memo = ?2 WHERE id = ?3");
     if (!st) return sqlFail(sqlite3_errcode(conn().db));
     Reset r{st};
     sqlite3_bind_blob(st, 1, buf_, int(desc_->recordSize), SQLITE_STATIC);
@@ -784,17 +814,7 @@ Status RecordFile::writeRow(bool insert, bool keys) {
     } else {
         sqlite3_bind_null(st, 2);
     }
-    std::vector<std::string> values(nk);
-    for (std::size_t k = 0; k < nk; ++k) {
-        (void)keys;
-        if (desc_->keys[k].opt && keyIsAllBlank(int(k))) {
-            sqlite3_bind_null(st, int(k + 3));
-        } else {
-            values[k] = keyValue(int(k));
-            sqlite3_bind_blob(st, int(k + 3), values[k].data(), int(values[k].size()), SQLITE_STATIC);
-        }
-    }
-    if (!insert) sqlite3_bind_int64(st, int(nk + 3), current_);
+    if (!insert) sqlite3_bind_int64(st, 3, current_);
     int rc = sqlite3_step(st);
     if (rc != SQLITE_DONE) return sqlFail(sqlite3_extended_errcode(conn().db));
     if (insert) {
@@ -807,7 +827,7 @@ Status RecordFile::writeRow(bool insert, bool keys) {
 
 Status RecordFile::add() {
     if (!active_) return fail(FileNotOpenErr);
-    return writeRow(true, true);
+    return writeRow(true);
 }
 
 Status RecordFile::dropIndexes() {
@@ -837,13 +857,13 @@ Status RecordFile::append() {
         Status s = dropIndexes();
         if (!s) return s;
     }
-    return writeRow(true, false);
+    return writeRow(true);
 }
 
 Status RecordFile::put() {
     if (!active_) return fail(FileNotOpenErr);
     if (current_ == 0) return fail(RecordNotAvailErr);
-    return writeRow(false, true);
+    return writeRow(false);
 }
 
 Status RecordFile::del() {

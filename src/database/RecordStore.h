@@ -1,6 +1,7 @@
 // The keyed record store. Every record file is one SQLite database file at
-// its physical name, holding one table of record images with one encoded
-// column per key; the keys are SQLite indexes over those columns. Several
+// its physical name, holding one table of record images; each key is an
+// index over a column that SQLite computes from the image (qkey), so a
+// record is stored once and its key values live only in their indexes. Several
 // files written together are ATTACHed to one connection for the transaction,
 // so that its commit is atomic across all of them (rollback-journal mode with
 // a super-journal). Record holds and whole-file locks are Linux open-file-
@@ -161,7 +162,7 @@ private:
     void dropAhead() { ahead_.clear(); aheadPos_ = 0; }
     Status takeHold(int64_t id);
     bool keyIsAllBlank(int key) const;
-    Status writeRow(bool insert, bool keys);
+    Status writeRow(bool insert);
     Status endBatch();
     void reloadKeysValid();
     Status dropIndexes();
