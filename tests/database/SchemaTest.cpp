@@ -2,6 +2,7 @@
 // by each of its keys, and its stored layout is checked on open.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "database/Common.h"
@@ -27,7 +28,7 @@ TEST(Schema, EveryRecordFileStoresARecordAndFindsItByEachKey) {
         // A record whose every byte field is set, so opt keys include it.
         for (auto& fd : d.fields) {
             unsigned char* p = buf.data() + fd.offset;
-            if (fd.type == FieldType::String) std::memcpy(p, "Key", 3);
+            if (fd.type == FieldType::String) std::memcpy(p, "Key", std::min<std::size_t>(3, fd.elemSize));
             else p[0] = 7;
         }
         if (d.memoMax) f.memo = "memo text";
