@@ -413,6 +413,25 @@ bool StoreWriter::writeHeaderAndText(bool isNew, uint32_t secSysId, const FoundT
     return ok;
 }
 
+// The thread of a forum or news message (by subject when its reference
+// gave none) and its sender and receiver persons.
+bool StoreWriter::threadAndPersons(uint32_t secSysId, FoundThread& thread, StoreResult& r, std::string& fromLast,
+                                   std::string& toLast) {
+    NewHRRecord& NHR = s_.NHR;
+    if (!thread.ok) {
+        thread = FindThread(secSysId, NHR.HEADING.str());
+        if (!thread.ok) return false;
+    }
+    r.threadNumber = thread.number;
+    if (AddPers(s_, NHR.S_CISADRESS.str(), NHR.S_NAME.str())) return false;
+    r.fromId = s_.PER.PERSONID;
+    fromLast = s_.PER.LASTNAME.str();
+    if (AddPers(s_, NHR.R_CISADRESS.str(), NHR.R_NAME.str())) return false;
+    r.toId = s_.PER.PERSONID;
+    toLast = s_.PER.LASTNAME.str();
+    return true;
+}
+
 StoreResult StoreWriter::storeForum(uint32_t secSysId) {
     StoreResult r;
     auto& NHR = s_.NHR;
@@ -432,18 +451,8 @@ StoreResult StoreWriter::storeForum(uint32_t secSysId) {
             thread.alpha = s_.MSG.THREADALPHA.str();
         }
     }
-    if (!thread.ok) {
-        thread = FindThread(secSysId, NHR.HEADING.str());
-        if (!thread.ok) return r;
-    }
-    r.threadNumber = thread.number;
-
-    if (AddPers(s_, NHR.S_CISADRESS.str(), NHR.S_NAME.str())) return r;
-    r.fromId = s_.PER.PERSONID;
-    std::string fromLast = s_.PER.LASTNAME.str();
-    if (AddPers(s_, NHR.R_CISADRESS.str(), NHR.R_NAME.str())) return r;
-    r.toId = s_.PER.PERSONID;
-    std::string toLast = s_.PER.LASTNAME.str();
+    std::string fromLast, toLast;
+    if (!threadAndPersons(secSysId, thread, r, fromLast, toLast)) return r;
 
     if (!r.isNew) {
         s_.MsgNmbr.clearBuffer();
@@ -547,18 +556,8 @@ StoreResult StoreWriter::storeNews(uint32_t secSysId) {
             }
         }
     }
-    if (!thread.ok) {
-        thread = FindThread(secSysId, NHR.HEADING.str());
-        if (!thread.ok) return r;
-    }
-    r.threadNumber = thread.number;
-
-    if (AddPers(s_, NHR.S_CISADRESS.str(), NHR.S_NAME.str())) return r;
-    r.fromId = s_.PER.PERSONID;
-    std::string fromLast = s_.PER.LASTNAME.str();
-    if (AddPers(s_, NHR.R_CISADRESS.str(), NHR.R_NAME.str())) return r;
-    r.toId = s_.PER.PERSONID;
-    std::string toLast = s_.PER.LASTNAME.str();
+    std::string fromLast, toLast;
+    if (!threadAndPersons(secSysId, thread, r, fromLast, toLast)) return r;
 
     if (!writeHeaderAndText(r.isNew, secSysId, thread, r.fromId, fromLast, r.toId, toLast)) return r;
     r.code = StoreStored;

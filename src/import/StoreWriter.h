@@ -181,6 +181,8 @@ private:
     StoreResult storeMail();
     StoreResult storeForum(uint32_t secSysId);
     StoreResult storeNews(uint32_t secSysId);
+    bool threadAndPersons(uint32_t secSysId, FoundThread& thread, StoreResult& r, std::string& fromLast,
+                          std::string& toLast);
     [[nodiscard]] bool writeHeaderAndText(bool isNew, uint32_t secSysId, const FoundThread& thread,
                                           uint32_t fromId, const std::string& fromAlpha, uint32_t toId,
                                           const std::string& toAlpha);
