@@ -235,8 +235,8 @@ std::optional<ForumHeader> parseForumHeader(CaptureType t, const LineQueue& q, s
     auto fm = headerValue(q, first + 3, last, "Fm:", 5);
     auto to = headerValue(q, first + 4, last, "To:", 5);
     if (!fm || !to) return std::nullopt;
-    FindCISAdress(1, forumPartyValue(t, *fm), h.fromName, h.fromAddress);
-    FindCISAdress(1, forumPartyValue(t, *to), h.toName, h.toAddress);
+    FindCISAdress(1, forumPartyValue(t, *fm), h.from.name, h.from.address);
+    FindCISAdress(1, forumPartyValue(t, *to), h.to.name, h.to.address);
     h.bodyStart = first + 6;
     return h;
 }
@@ -275,14 +275,10 @@ std::optional<MailHeader> parseMailHeader(CaptureType t, const LineQueue& q, std
         std::string_view l2 = lineAt(q, first + 1).text();
         if (startsWith(l2, "MgTo:")) {
             h.direction = MailSent;
-            CaptureParty p = splitMailParty(columns(l2, 8));
-            h.toName = p.name;
-            h.toAddress = p.address;
+            h.to = splitMailParty(columns(l2, 8));
         } else if (startsWith(l2, "From:")) {
             h.direction = MailReceived;
-            CaptureParty p = splitMailParty(columns(l2, 8));
-            h.fromName = p.name;
-            h.fromAddress = p.address;
+            h.from = splitMailParty(columns(l2, 8));
         } else {
             return std::nullopt;
         }
@@ -306,23 +302,14 @@ std::optional<MailHeader> parseMailHeader(CaptureType t, const LineQueue& q, std
         std::size_t blanks = 0;
         while (blanks < rest.size() && blanks < 5 && rest[blanks] == ' ') ++blanks;
         h.time = clockTime(rest.substr(blanks));
-        if (l1.find("/Outbox") != std::string_view::npos) {
-            auto to = headerValue(q, first + 4, last, "To:", 5);
-            if (!to) return std::nullopt;
-            h.direction = MailSent;
-            CaptureParty p = splitMailParty(withoutFinalMarker(t, *to));
-            h.toName = p.name;
-            h.toAddress = p.address;
-            h.bodyStart = first + 6;
-        } else {
-            auto fm = headerValue(q, first + 3, last, "Fm:", 5);
-            if (!fm) return std::nullopt;
-            h.direction = MailReceived;
-            CaptureParty p = splitMailParty(withoutFinalMarker(t, *fm));
-            h.fromName = p.name;
-            h.fromAddress = p.address;
-            h.bodyStart = first + 5;
-        }
+        // Sent mail names its receiver on line 5, received mail its sender
+        // on line 4.
+        bool sent = l1.find("/Outbox") != std::string_view::npos;
+        auto value = sent ? headerValue(q, first + 4, last, "To:", 5) : headerValue(q, first + 3, last, "Fm:", 5);
+        if (!value) return std::nullopt;
+        h.direction = sent ? MailSent : MailReceived;
+        (sent ? h.to : h.from) = splitMailParty(withoutFinalMarker(t, *value));
+        h.bodyStart = sent ? first + 6 : first + 5;
         return h;
     }
 
@@ -335,11 +322,8 @@ std::optional<MailHeader> parseMailHeader(CaptureType t, const LineQueue& q, std
     auto fm = headerValue(q, first + 3, last, "Fm:", 5);
     auto to = headerValue(q, first + 4, last, "To:", 5);
     if (!fm || !to) return std::nullopt;
-    CaptureParty from = splitMailParty(*fm), recv = splitMailParty(*to);
-    h.fromName = from.name;
-    h.fromAddress = from.address;
-    h.toName = recv.name;
-    h.toAddress = recv.address;
+    h.from = splitMailParty(*fm);
+    h.to = splitMailParty(*to);
     h.bodyStart = first + 6;
     return h;
 }

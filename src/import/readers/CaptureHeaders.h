@@ -70,6 +70,11 @@ inline constexpr std::uint32_t ReferenceWindow = 30000;
 // Message numbers from here on are not forum message numbers.
 inline constexpr std::uint32_t MessageNumberLimit = 9000000;
 
+// A sender or receiver.
+struct CaptureParty {
+    std::string name, address;
+};
+
 struct ForumHeader {
     std::uint32_t msgNumber = 0;
     std::uint32_t refNumber = 0;
@@ -77,8 +82,7 @@ struct ForumHeader {
     std::uint32_t sectionNumber = 0;
     std::string section;
     std::string subject;
-    std::string fromName, fromAddress;
-    std::string toName, toAddress;
+    CaptureParty from, to;
     DayNumber date = 0;
     std::size_t bodyStart = 0;    // line number of the first body line
 };
@@ -96,11 +100,16 @@ enum MailDirection : std::uint8_t {
     MailSent = 2,         // the receiver is read, the owner sent it
 };
 
+// Splits a "Fm:" or "To:" value of a mail into name and address: after an
+// "INTERNET" gateway word (any case) the address is what follows it, the name
+// what precedes it; otherwise FindCISAdress in its mail mode.
+CaptureParty splitMailParty(std::string_view value);
+
 struct MailHeader {
     std::uint8_t direction = MailByOwnerTest;
     std::string subject;
-    std::string fromName, fromAddress;  // set unless sent
-    std::string toName, toAddress;      // set unless received
+    CaptureParty from;  // set unless sent
+    CaptureParty to;    // set unless received
     DayNumber date = 0;
     TimeValue time = 0;
     std::size_t bodyStart = 0;
@@ -110,14 +119,6 @@ struct MailHeader {
 // line the type expects ("Sb:", "Fm:", "To:", "MgTo:" or "From:", "Subj:")
 // is missing.
 std::optional<MailHeader> parseMailHeader(CaptureType t, const LineQueue& q, std::size_t first, std::size_t last);
-
-// Splits a "Fm:" or "To:" value of a mail into name and address: after an
-// "INTERNET" gateway word (any case) the address is what follows it, the name
-// what precedes it; otherwise FindCISAdress in its mail mode.
-struct CaptureParty {
-    std::string name, address;
-};
-CaptureParty splitMailParty(std::string_view value);
 
 // The day number of a date written "dd-Mon-yy" (a one-digit day is accepted
 // when a hyphen follows it); the month name in any letter case, English or

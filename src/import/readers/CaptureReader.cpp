@@ -267,10 +267,10 @@ bool CaptureReader::stageForum(ReaderContext& c, std::size_t first, std::size_t 
     NHR.SECTIONNUMBER = h->sectionNumber;
     NHR.SEC_DESCRIPTION = h->section;
     NHR.HEADING = h->subject;
-    NHR.S_CISADRESS = h->fromAddress;
-    NHR.S_NAME = h->fromName;
-    NHR.R_CISADRESS = h->toAddress;
-    NHR.R_NAME = h->toName;
+    NHR.S_CISADRESS = h->from.address;
+    NHR.S_NAME = h->from.name;
+    NHR.R_CISADRESS = h->to.address;
+    NHR.R_NAME = h->to.name;
     NHR.DATE = h->date;
     NHR.TIME = 0;
     NHR.MAILTYPE = 0;
@@ -296,8 +296,8 @@ bool CaptureReader::stageMail(ReaderContext& c, std::size_t first, std::size_t l
     switch (h->direction) {
         case MailReceived:
             NHR.MAILTYPE = 1;
-            NHR.S_CISADRESS = h->fromAddress;
-            NHR.S_NAME = h->fromName;
+            NHR.S_CISADRESS = h->from.address;
+            NHR.S_NAME = h->from.name;
             NHR.R_CISADRESS = c.owner.address;
             NHR.R_NAME = c.owner.name;
             break;
@@ -305,14 +305,14 @@ bool CaptureReader::stageMail(ReaderContext& c, std::size_t first, std::size_t l
             NHR.MAILTYPE = 2;
             NHR.S_CISADRESS = c.owner.address;
             NHR.S_NAME = c.owner.name;
-            NHR.R_CISADRESS = h->toAddress;
-            NHR.R_NAME = h->toName;
+            NHR.R_CISADRESS = h->to.address;
+            NHR.R_NAME = h->to.name;
             break;
         default:
-            NHR.S_CISADRESS = h->fromAddress;
-            NHR.S_NAME = h->fromName;
-            NHR.R_CISADRESS = h->toAddress;
-            NHR.R_NAME = h->toName;
+            NHR.S_CISADRESS = h->from.address;
+            NHR.S_NAME = h->from.name;
+            NHR.R_CISADRESS = h->to.address;
+            NHR.R_NAME = h->to.name;
             c.owner.direction(NHR);
             if (NHR.MAILTYPE == 2) NHR.S_NAME = c.owner.name;
             else NHR.R_NAME = c.owner.name;

@@ -106,10 +106,10 @@ TEST(CaptureForumHeader, DateAndPartiesFollowTheTypeRules) {
     auto h = forum(CaptureType::Tapcis5, q);
     ASSERT_TRUE(h);
     EXPECT_EQ(h->subject, "Hello");
-    EXPECT_EQ(h->fromName, "John Smith");
-    EXPECT_EQ(h->fromAddress, "70000,123");
-    EXPECT_EQ(h->toName, "Jane");
-    EXPECT_EQ(h->toAddress, "70000,456");
+    EXPECT_EQ(h->from.name, "John Smith");
+    EXPECT_EQ(h->from.address, "70000,123");
+    EXPECT_EQ(h->to.name, "Jane");
+    EXPECT_EQ(h->to.address, "70000,456");
     EXPECT_EQ(h->bodyStart, 7u);
 }
 
@@ -164,7 +164,8 @@ TEST(CaptureMailHeader, DirectionAndBodyStartFollowTheType) {
         auto h = parseMailHeader(c.type, c.q, 1, lineCount(c.q));
         ASSERT_TRUE(h) << lineAt(c.q, 1).text();
         EXPECT_EQ(h->direction, c.direction) << lineAt(c.q, 1).text();
-        std::string other = h->direction == MailSent ? h->toName + "/" + h->toAddress : h->fromName + "/" + h->fromAddress;
+        const CaptureParty& p = h->direction == MailSent ? h->to : h->from;
+        std::string other = p.name + "/" + p.address;
         EXPECT_EQ(other, c.other) << lineAt(c.q, 1).text();
         EXPECT_EQ(h->date, dateFromYmd(c.y, c.mo, c.d)) << lineAt(c.q, 1).text();
         EXPECT_EQ(h->time, timeFromHms(c.h, c.mi, c.s)) << lineAt(c.q, 1).text();
