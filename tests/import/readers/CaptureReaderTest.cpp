@@ -276,10 +276,6 @@ TEST(CaptureRobustness, DamagedCapturesStageEveryMessageThatParses) {
         EXPECT_EQ(o.display.imported, c.imported) << c.name;
         EXPECT_EQ(o.display.skipped, c.skipped) << c.name;
         EXPECT_TRUE(archiveProblems(r.inst.s()).empty()) << c.name;
-        if (c.name == "line longer than 1200 characters") {
-            std::string dump = r.dump();
-            EXPECT_TRUE(has(dump, "text=Body one\r\n" + std::string(1200, 'x') + "\r\n\n")) << dump.substr(0, 3000);
-        }
     }
 }
 
