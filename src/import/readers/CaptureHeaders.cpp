@@ -12,6 +12,10 @@ constexpr std::size_t kSectionWidth = 30;
 constexpr std::size_t kParColumns = 40;
 constexpr std::size_t kParDigits = 8;
 
+bool isOzType(CaptureType t) {
+    return t == CaptureType::OzCis || t == CaptureType::OzWin1 || t == CaptureType::OzWin2;
+}
+
 bool isDigit(char ch) { return ch >= '0' && ch <= '9'; }
 
 bool allDigits(std::string_view v) {
@@ -124,10 +128,6 @@ CaptureType captureTypeOf(std::string_view typeName) {
 bool capturesInCodePage850(CaptureType t) {
     return t == CaptureType::OzCis || t == CaptureType::Tapcis5 || t == CaptureType::Tapcis6 ||
            t == CaptureType::Autosig;
-}
-
-static bool isOzType(CaptureType t) {
-    return t == CaptureType::OzCis || t == CaptureType::OzWin1 || t == CaptureType::OzWin2;
 }
 
 bool isCaptureStart(CaptureType t, std::uint8_t format, std::string_view line) {

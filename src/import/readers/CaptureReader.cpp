@@ -50,6 +50,15 @@ bool isEofMark(std::string_view line) {
     return true;
 }
 
+// True when the forum message is in ImportedMessages already.
+bool alreadyImported(Session& s, uint32_t forumId, uint32_t msgNumber) {
+    if (!s.ImportedMessages.isOpen()) return false;
+    s.ImportedMessages.clearBuffer();
+    s.IMP.FORUMNUMBER = forumId;
+    s.IMP.MSGNUMBER = msgNumber;
+    return bool(s.ImportedMessages.get(ImportedMessagesFile::IDKEY));
+}
+
 }  // namespace
 
 std::uint8_t DetectCaptureFormat(std::string_view typeName, std::istream& in, bool mailRun) {
@@ -237,15 +246,6 @@ bool CaptureReader::stageMessage(ReaderContext& c, std::size_t first, std::size_
     bool ok = format_ == CaptureMail ? stageMail(c, first, last) : stageForum(c, first, last);
     if (!ok) c.skip();
     return ok;
-}
-
-// True when the forum message is in ImportedMessages already.
-static bool alreadyImported(Session& s, uint32_t forumId, uint32_t msgNumber) {
-    if (!s.ImportedMessages.isOpen()) return false;
-    s.ImportedMessages.clearBuffer();
-    s.IMP.FORUMNUMBER = forumId;
-    s.IMP.MSGNUMBER = msgNumber;
-    return bool(s.ImportedMessages.get(ImportedMessagesFile::IDKEY));
 }
 
 bool CaptureReader::stageForum(ReaderContext& c, std::size_t first, std::size_t last) {
