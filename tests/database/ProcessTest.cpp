@@ -2,6 +2,8 @@
 // released by its death, and transactions over several files that stay
 // whole when the writing process is killed at any moment.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -197,6 +199,55 @@ TEST(ChildGuard, ChildEndsWithWhatItsBodyReturnsOr99WhenItThrows) {
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 99);
     EXPECT_EQ(throws.kill(), -1) << "a reaped child is not killed again";
+}
+
+}  // namespace
+
+namespace {
+
+// A test process killed by its timeout cannot run the guard's destructor:
+// its child must die with it all the same.
+TEST(ChildGuard, ChildDiesWithTheProcessThatForkedIt) {
+    // Orphans of our children are reparented to this process, so the
+    // grandchild can be reaped here.
+    ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+    quill::test::Pipe report;
+    ASSERT_TRUE(report.ok());
+    quill::test::ChildProcess middle([&] {
+        quill::test::ChildProcess grandchild([] {
+            for (;;) ::pause();
+            return 0;
+        });
+        pid_t g = grandchild.pid();
+        (void)::write(report.writeFd(), &g, sizeof g);
+        for (;;) ::pause();
+        return 0;
+    });
+    ASSERT_GT(middle.pid(), 0);
+    report.closeWrite();
+    pid_t g = -1;
+    ASSERT_EQ(::read(report.readFd(), &g, sizeof g), ssize_t(sizeof g));
+    ASSERT_GT(g, 0);
+    (void)middle.kill();
+    // The grandchild ends by the death signal; wait for it for a while, and
+    // kill it here if it does not.
+    int status = 0;
+    pid_t r = 0;
+    for (int i = 0; i < 1000 && r == 0; ++i) {
+        r = ::waitpid(g, &status, WNOHANG);
+        if (r == 0) ::usleep(10000);
+    }
+    if (r == 0) {
+        ::kill(g, SIGKILL);
+        ::waitpid(g, &status, 0);
+        ADD_FAILURE() << "the grandchild outlived its parent";
+    }
+    ::prctl(PR_SET_CHILD_SUBREAPER, 0);
+    ASSERT_EQ(r, g);
+    // Killed by the death signal, or ended at once when its parent was gone
+    // before it could ask for the signal.
+    EXPECT_TRUE((WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) || (WIFEXITED(status) && WEXITSTATUS(status) == 98))
+        << "status " << status;
 }
 
 }  // namespace

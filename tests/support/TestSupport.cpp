@@ -1,6 +1,7 @@
 #include "support/TestSupport.h"
 
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -66,8 +67,14 @@ std::unique_ptr<Session> Installation::another(UserInterface& otherUi) {
 }
 
 ChildProcess::ChildProcess(const std::function<int()>& body) {
+    const pid_t parent = ::getpid();
     pid_ = ::fork();
     if (pid_ != 0) return;
+    // The child dies with the test process too, so that a test killed by
+    // its timeout leaves no orphan behind; a parent already gone by now
+    // would never send the signal.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != parent) ::_exit(98);
     int code = 99;
     try {
         code = body();

@@ -62,6 +62,8 @@ struct Installation {
 // A forked child process, killed and reaped when the guard goes: a test that
 // stops half-way on a failed ASSERT never leaves its child behind (an orphan
 // would keep its locks and the test's output pipe, and ctest would wait).
+// The child is also killed when the test process itself dies (or ends at
+// once with 98 when that process is gone before the child has started).
 class ChildProcess {
 public:
     // Forks; the child runs body and ends with _exit(body()), or _exit(99)
@@ -92,6 +94,8 @@ public:
     Pipe(const Pipe&) = delete;
     Pipe& operator=(const Pipe&) = delete;
     bool ok() const { return fds_[0] >= 0; }
+    int readFd() const { return fds_[0]; }
+    int writeFd() const { return fds_[1]; }
     void closeRead();
     void closeWrite();
     // Writes one byte; false on failure.
