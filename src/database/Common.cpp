@@ -41,8 +41,8 @@ int64_t fileSize(const std::string& path) {
     return st.st_size;
 }
 
-// A file of another layout smaller than a freshly created empty file of its
-// own layout is taken to be an empty file and silently replaced.
+// A file of another layout no larger than a freshly created empty file of
+// its own layout is taken to be an empty file and silently replaced.
 int64_t emptyFileSize(Session& s, int number) {
     static std::map<int, int64_t> sizes;
     auto it = sizes.find(number);

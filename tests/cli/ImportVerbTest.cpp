@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -222,10 +220,9 @@ std::vector<Fx> killInput() {
     return v;
 }
 
-// Starts the command-line tool; returns its process id.
-pid_t spawnCli(const std::vector<std::string>& args) {
-    pid_t pid = ::fork();
-    if (pid == 0) {
+// Starts the command-line tool in a child process.
+std::unique_ptr<ChildProcess> spawnCli(const std::vector<std::string>& args) {
+    return std::make_unique<ChildProcess>([&args]() -> int {
         std::vector<char*> argv;
         std::string path = QUILL_CLI_PATH;
         argv.push_back(path.data());
@@ -238,9 +235,8 @@ pid_t spawnCli(const std::vector<std::string>& args) {
             ::dup2(devnull, 2);
         }
         ::execv(path.c_str(), argv.data());
-        ::_exit(127);
-    }
-    return pid;
+        return 127;
+    });
 }
 
 TEST(ImportKilled, ArchiveStaysConsistentAndARepeatedImportCompletes) {
@@ -275,12 +271,10 @@ TEST(ImportKilled, ArchiveStaysConsistentAndARepeatedImportCompletes) {
         TempDir home;
         ASSERT_EQ(runCli({"--home", home.path(), "db", "add-mail", "Owner", "owner@example.com"}), 0);
         long delay = when(rng);
-        pid_t pid = spawnCli(args(home.path()));
-        ASSERT_GT(pid, 0);
+        auto cli = spawnCli(args(home.path()));
+        ASSERT_GT(cli->pid(), 0);
         std::this_thread::sleep_for(std::chrono::milliseconds(delay));
-        ::kill(pid, SIGKILL);
-        int status = 0;
-        ::waitpid(pid, &status, 0);
+        (void)cli->kill();
 
         {
             RecordingInterface ui;

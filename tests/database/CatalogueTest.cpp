@@ -48,6 +48,24 @@ TEST(Identifiers, LowGeneratorIsRaisedToTheFloorAtStartUp) {
     EXPECT_EQ(generatorValue(*again), 250000u);
 }
 
+// A counter that cannot be written back must not hand out its identifier:
+// the same identifier would be handed out again by the next draw.
+TEST(Identifiers, CounterThatCannotBeWrittenBackHandsOutNothingAndSaysSo) {
+    Installation inst;
+    Session& s = inst.s();
+    buildName(s, ControlFile::Number);
+    ASSERT_TRUE(s.Control.open(OpenMode::ReadOnly).ok());
+    EXPECT_EQ(NextNr(s), 0u);
+    ASSERT_EQ(inst.ui.messages.size(), 1u);
+    EXPECT_EQ(inst.ui.messages[0].caption, "Control File Error");
+    EXPECT_EQ(inst.ui.messages[0].text, "Access Denied\r\nNext ID cannot be generated!");
+    ASSERT_TRUE(s.Control.close().ok());
+    EXPECT_EQ(generatorValue(s), 250000u);
+    OP_CLOSE(s, OpOpenShared, {8});
+    EXPECT_EQ(NextNr(s), 250000u);
+    OP_CLOSE(s, OpClose, {8});
+}
+
 TEST(Identifiers, GeneratorCalledBeforePreferencesStartsAtOne) {
     quill::test::TempDir dir;
     RecordingInterface ui;

@@ -123,6 +123,75 @@ TEST_F(Database, TraversalKeepsItsPlaceWhenTheLoopDeletesAndAddsRecords) {
     OP_CLOSE(s, OpClose, {3});
 }
 
+// Writes inside the read-ahead batch: an add just after the current key and
+// a put that moves a record there are both visited, and a record that
+// another add pushed out of the batch is not lost.
+TEST_F(Database, TraversalVisitsARecordWrittenJustAheadOfTheCursor) {
+    OP_CLOSE(s, OpOpenShared, {3});
+    for (uint32_t id : {10u, 8u, 6u, 4u}) addMsg(id, 1000);
+    std::vector<uint32_t> seen;
+    s.MsgNmbr.set(MsgNmbrFile::IDKEY);  // descending: 10, 8, 6, 4
+    while (s.MsgNmbr.next()) {
+        seen.push_back(s.MSG.MSGNUMBER);
+        if (s.MSG.MSGNUMBER == 10) {
+            MsgNmbrRecord keep = s.MSG;
+            addMsg(9, 1000);
+            s.MSG = keep;
+        }
+    }
+    EXPECT_EQ(seen, (std::vector<uint32_t>{10, 9, 8, 6, 4}));
+
+    // A put that moves the current record ahead of the cursor visits it again there.
+    ASSERT_TRUE(s.MsgNmbr.empty().ok());
+    for (auto [id, thread] : {std::pair{1u, "a"}, {2u, "c"}, {3u, "e"}, {4u, "g"}}) addMsg(id, 1000, thread);
+    seen.clear();
+    s.MsgNmbr.set(MsgNmbrFile::THREADKEY);
+    while (s.MsgNmbr.next()) {
+        seen.push_back(s.MSG.MSGNUMBER);
+        if (s.MSG.MSGNUMBER == 1 && s.MSG.THREADALPHA.str() == "a") {
+            s.MSG.THREADALPHA = "d";
+            ASSERT_TRUE(s.MsgNmbr.put().ok());
+        }
+    }
+    EXPECT_EQ(seen, (std::vector<uint32_t>{1, 2, 1, 3, 4}));
+    OP_CLOSE(s, OpClose, {3});
+}
+
+// A transaction over other files than the last one must not write through
+// the connection kept from it: each record lands in its own file.
+TEST_F(Database, TransactionOverOtherFilesWritesEachRecordIntoItsOwnFile) {
+    OP_CLOSE(s, OpOpenShared, {3, 4, 5});
+    ASSERT_TRUE(beginWrites(s, {&s.MsgNmbr, &s.MsgText}));
+    addMsg(1, 1);
+    s.MsgText.clearBuffer();
+    s.TXT.MSGNUMBER = 1;
+    s.MsgText.memo = "text one";
+    ASSERT_TRUE(s.MsgText.add().ok());
+    ASSERT_TRUE(s.store.commit().ok());
+
+    ASSERT_TRUE(beginWrites(s, {&s.MsgNmbr, &s.Person}));
+    addMsg(2, 2);
+    s.Person.clearBuffer();
+    s.PER.PERSONID = 250000;
+    s.PER.PERSONSTRING = "person";
+    ASSERT_TRUE(s.Person.add().ok());
+    ASSERT_TRUE(s.store.commit().ok());
+
+    EXPECT_EQ(s.MsgNmbr.records(), 2);
+    EXPECT_EQ(s.MsgText.records(), 1);
+    EXPECT_EQ(s.Person.records(), 1);
+    s.Person.clearBuffer();
+    s.PER.PERSONID = 250000;
+    ASSERT_TRUE(s.Person.get(PersonFile::PERSONKEY).ok());
+    EXPECT_EQ(s.PER.PERSONSTRING.str(), "person");
+    s.MsgText.setPhysical();
+    ASSERT_TRUE(s.MsgText.next().ok());
+    EXPECT_EQ(s.TXT.MSGNUMBER, 1u);
+    EXPECT_EQ(s.MsgText.memo, "text one");
+    EXPECT_FALSE(s.MsgText.next().ok());
+    OP_CLOSE(s, OpClose, {3, 4, 5});
+}
+
 TEST_F(Database, DupKeyKeepsEqualKeysInPhysicalOrder) {
     OP_CLOSE(s, OpOpenShared, {5});
     for (uint32_t id : {900u, 100u, 500u}) {

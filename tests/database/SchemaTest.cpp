@@ -64,9 +64,6 @@ TEST(Schema, RecordSizesAndKeysMatchTheirLayouts) {
         EXPECT_LE(primaries, 1);
         EXPECT_FALSE(d.prefix.empty());
     }
-    EXPECT_EQ(fileDesc(14), nullptr);
-    EXPECT_EQ(fileDesc(2)->label, "Forums");
-    EXPECT_EQ(fileDesc(22)->rule, NameRule::DatabaseDat);
 }
 
 TEST(Schema, FileOfAnotherLayoutIsRefusedOnOpen) {

@@ -248,7 +248,7 @@ TEST_F(RunFixture, StoppingWhileReadingAsksNothing) {
     EXPECT_TRUE(listCatalogue(s).empty());
 }
 
-TEST_F(RunFixture, StoppingWhileStoringAsksAndNoContinues) {
+TEST_F(RunFixture, StoppingWhileStoringAsksNoContinuesAndYesKeepsWhatWasStored) {
     write("a.fix", forumMessages(1, 40));
     static const ReaderRegistry registry = fixtureRegistry();
     ImportRun run(s, def({"a.fix"}), opts([&](RunOptions& o) { o.registry = &registry; }));
@@ -261,7 +261,8 @@ TEST_F(RunFixture, StoppingWhileStoringAsksAndNoContinues) {
               "Stopping at this stage will cause message counts \r\nper section, thread and person to be incorrect.\r\n"
               "If you do quit, please run the Count Messages process to correct the numbers! Are you sure you want to "
               "quit?");
-    ASSERT_TRUE(run.step());  // one slice of storing
+    ASSERT_TRUE(run.step());  // one slice of storing takes all 40
+    ASSERT_EQ(run.display().imported, 40u);
     inst.ui.answer = RecordingInterface::Answer::Yes;
     EXPECT_TRUE(run.requestStop());
     EXPECT_TRUE(run.closed());
@@ -269,6 +270,9 @@ TEST_F(RunFixture, StoppingWhileStoringAsksAndNoContinues) {
     EXPECT_TRUE(archiveProblems(s).empty()) << ::testing::PrintToString(archiveProblems(s));
     auto cat = listCatalogue(s);
     ASSERT_EQ(cat.size(), 1u);
+    kit::OpenDb open(s, cat[0]);
+    EXPECT_EQ(s.MsgNmbr.records(), 40);
+    EXPECT_EQ(s.MsgText.records(), 40);
 }
 
 struct RecordingTask : TaskLink {

@@ -214,6 +214,26 @@ TEST(BuildMessageText, TextIsCutAtTheLimitWithALineEnd) {
     EXPECT_EQ(t.substr(0, 400), std::string(398, 'a') + "\r\n");
 }
 
+// Lines that cross the limit: the last one is cut so that the text ends in
+// CR LF at exactly MessageTextMax characters.
+TEST(BuildMessageText, LineCrossingTheLimitIsCutToLeaveRoomForTheLineEnd) {
+    for (std::size_t length : {50u, 124u, 300u, 399u}) {
+        SCOPED_TRACE("lines of " + std::to_string(length));
+        ASSERT_NE(MessageTextMax % (length + 2), 0u) << "the cut must fall inside a line";
+        LineQueue q;
+        std::string whole;
+        for (std::size_t i = 0; whole.size() < MessageTextMax + 1000; ++i) {
+            std::string line(length, char('a' + i % 26));
+            addLine(q, line);
+            whole += line + "\r\n";
+        }
+        std::string t = BuildMessageText(ContentPlain, q, 1, q.size());
+        ASSERT_EQ(t.size(), MessageTextMax);
+        EXPECT_EQ(t.substr(0, MessageTextMax - 2), whole.substr(0, MessageTextMax - 2));
+        EXPECT_EQ(t.substr(MessageTextMax - 2), "\r\n");
+    }
+}
+
 TEST(BuildMessageText, ServiceTypesJoinWithoutLineEnds) {
     LineQueue q = queueOf({"<b>Hello", " there</b>", "friend"});
     std::string t = BuildMessageText(ContentPlain, q, 1, q.size(), "AOL");

@@ -288,6 +288,31 @@ TEST_F(WriterFixture, MailInAnotherMinuteIsNoDuplicate) {
     EXPECT_EQ(mails("Owner").size(), 2u);
 }
 
+// Mail is stored to the minute: the seconds are dropped, not rounded.
+TEST_F(WriterFixture, MailTimeIsStoredToTheMinute) {
+    const struct {
+        int day;
+        const char* time;
+        int hour, minute;
+    } cases[] = {{1, "12:34:56", 12, 34}, {2, "12:34:00", 12, 34}, {3, "23:59:59", 23, 59}, {4, "00:00:30", 0, 0}};
+    uint32_t mb = mailbox();
+    std::vector<Fx> msgs;
+    for (const auto& c : cases)
+        msgs.push_back(mail("2024-03-0" + std::to_string(c.day) + " " + c.time, "Mail " + std::to_string(c.day), "x"));
+    ASSERT_TRUE(import(msgs, false, mb).ok);
+    std::map<int32_t, int32_t> timeOfDate;
+    {
+        kit::OpenDb open(s, database("Owner"));
+        s.Mail.setPhysical();
+        while (s.Mail.next()) timeOfDate[s.MAI.DATE] = s.MAI.TIME;
+    }
+    ASSERT_EQ(timeOfDate.size(), std::size(cases));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.time);
+        EXPECT_EQ(timeOfDate[dateFromYmd(2024, 3, c.day)], timeFromHms(c.hour, c.minute, 0));
+    }
+}
+
 TEST_F(WriterFixture, MailAgainInALaterRunIsADuplicate) {
     uint32_t mb = mailbox();
     ASSERT_TRUE(import({mail("2024-03-01 12:00:05", "Hello", "x")}, false, mb).ok);

@@ -1,7 +1,11 @@
 #include "support/TestSupport.h"
 
+#include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <cstdio>
 #include <cstdlib>
@@ -60,6 +64,73 @@ std::unique_ptr<Session> Installation::another(UserInterface& otherUi) {
     auto s = std::make_unique<Session>(otherUi);
     openInstallation(*s, dir.path());
     return s;
+}
+
+ChildProcess::ChildProcess(const std::function<int()>& body) {
+    const pid_t parent = ::getpid();
+    pid_ = ::fork();
+    if (pid_ != 0) return;
+    // The child dies with the test process too, so that a test killed by
+    // its timeout leaves no orphan behind; a parent already gone by now
+    // would never send the signal.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != parent) ::_exit(98);
+    int code = 99;
+    try {
+        code = body();
+    } catch (...) {
+    }
+    ::_exit(code);
+}
+
+ChildProcess::~ChildProcess() { (void)kill(); }
+
+int ChildProcess::kill() {
+    if (pid_ <= 0) return -1;
+    ::kill(pid_, SIGKILL);
+    return wait();
+}
+
+int ChildProcess::wait() {
+    if (pid_ <= 0) return -1;
+    int status = 0;
+    pid_t r;
+    do {
+        r = ::waitpid(pid_, &status, 0);
+    } while (r < 0 && errno == EINTR);
+    pid_ = -1;
+    return r < 0 ? -1 : status;
+}
+
+Pipe::Pipe() {
+    if (::pipe(fds_) != 0) fds_[0] = fds_[1] = -1;
+}
+
+Pipe::~Pipe() {
+    closeRead();
+    closeWrite();
+}
+
+void Pipe::closeRead() {
+    if (fds_[0] >= 0) ::close(fds_[0]);
+    fds_[0] = -1;
+}
+
+void Pipe::closeWrite() {
+    if (fds_[1] >= 0) ::close(fds_[1]);
+    fds_[1] = -1;
+}
+
+bool Pipe::send(char byte) { return fds_[1] >= 0 && ::write(fds_[1], &byte, 1) == 1; }
+
+int Pipe::receive() {
+    if (fds_[0] < 0) return -1;
+    unsigned char b = 0;
+    ssize_t n;
+    do {
+        n = ::read(fds_[0], &b, 1);
+    } while (n < 0 && errno == EINTR);
+    return n == 1 ? b : -1;
 }
 
 std::string readFile(const std::string& path) {
