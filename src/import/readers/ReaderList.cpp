@@ -3,11 +3,14 @@
 // refused with a message.
 #include "import/ImportTypes.h"
 #include "import/readers/FixtureReader.h"
+#include "import/readers/MailReaders.h"
 
 namespace quill {
 
 void registerBuiltinReaders(ReaderRegistry& r) {
     (void)r;
+    r.add("Generic Mail Type 2", [] { return std::make_unique<FromMailbox>(); });
+    r.add("Poco Mail", [] { return std::make_unique<FromMailbox>(); });
     // Diagnostic: stages messages from the plain fixture format of the tests.
     r.addHidden(FixtureImportTypeName, FixtureImportType, ReaderFamily::ByteFile,
                 [] { return std::make_unique<FixtureReader>(); });
