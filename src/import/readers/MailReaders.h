@@ -107,6 +107,7 @@ protected:
 
 private:
     bool found_ = false;
+    char prev_ = '\n';  // the byte before the position while the first header line is sought
 };
 
 // "Generic Mail Type 1", "Becky Mail", "Agent Mail": a message starts at a

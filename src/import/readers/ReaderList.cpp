@@ -9,8 +9,20 @@ namespace quill {
 
 void registerBuiltinReaders(ReaderRegistry& r) {
     (void)r;
+    r.add("Eudora", [] { return std::make_unique<EudoraMailbox>(); });
+    r.add("IE Mail", [] { return std::make_unique<MarkerMailbox>(); });
+    r.add("Pegasus", [] { return std::make_unique<PegasusFolder>(); });
+    r.add("Netscape Mail", [] { return std::make_unique<NetscapeMailbox>(); });
+    r.add("Outlook Express 4 Mail", [] { return std::make_unique<MarkerMailbox>(); });
+    r.add("Generic Mail Type 1", [] { return std::make_unique<HeaderBlockMailbox>(false); });
+    r.add("Becky Mail", [] { return std::make_unique<HeaderBlockMailbox>(true); });
+    r.add("Agent Mail", [] { return std::make_unique<HeaderBlockMailbox>(false); });
+    r.add("Outlook Express 5 Mail", [] { return std::make_unique<BlockChainStore>(); });
     r.add("Generic Mail Type 2", [] { return std::make_unique<FromMailbox>(); });
+    r.add("AOL", [] { return std::make_unique<AolStore>(); });
+    r.add("CompuServe 2000", [] { return std::make_unique<AolStore>(); });
     r.add("Poco Mail", [] { return std::make_unique<FromMailbox>(); });
+    r.add("TheBat", [] { return std::make_unique<TheBatBase>(); });
     // Diagnostic: stages messages from the plain fixture format of the tests.
     r.addHidden(FixtureImportTypeName, FixtureImportType, ReaderFamily::ByteFile,
                 [] { return std::make_unique<FixtureReader>(); });
