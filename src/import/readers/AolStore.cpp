@@ -20,7 +20,8 @@
 // The reader writes a header block of its own (Date, From, To, Subject) in
 // front of the body, so the header parser reads these records like any mail.
 // The body is HTML with its own line marks: it is split at CR LF, at the byte
-// 127 and at "<BR>"; "&nbsp;", "&lt;" and "&gt;" become a blank, "<" and ">".
+// 127 and at "<BR>", each line keeping its mark for the HTML converter;
+// "&nbsp;" becomes a blank.
 #include <clocale>
 #include <cstdio>
 #include <langinfo.h>
@@ -76,9 +77,15 @@ void replaceAll(std::string& s, std::string_view what, std::string_view with) {
 
 std::string AolStore::internetDate(std::string_view field, bool dayFirst) {
     while (!field.empty() && field.front() == ' ') field.remove_prefix(1);
-    std::size_t blank = field.find(' ');
-    std::string_view date = field.substr(0, blank);
-    std::string_view timePart = blank == std::string_view::npos ? std::string_view() : field.substr(blank + 1);
+    while (!field.empty() && field.back() == ' ') field.remove_suffix(1);
+    // The time, when there is one, is the last word and holds a colon.
+    std::size_t blank = field.rfind(' ');
+    std::string_view date = field, timePart;
+    if (blank != std::string_view::npos && field.find(':', blank) != std::string_view::npos) {
+        date = field.substr(0, blank);
+        timePart = field.substr(blank + 1);
+        while (!date.empty() && date.back() == ' ') date.remove_suffix(1);
+    }
     int h = 0, mi = 0, se = 0;
     if (!timePart.empty()) {
         std::string t(timePart.substr(0, 20));
@@ -89,11 +96,10 @@ std::string AolStore::internetDate(std::string_view field, bool dayFirst) {
     std::snprintf(timeText, sizeof timeText, "%02d:%02d:%02d", h, mi, se);
     std::size_t s1 = date.find_first_of("/-.");
     std::size_t s2 = s1 == std::string_view::npos ? s1 : date.find_first_of("/-.", s1 + 1);
-    if (s2 == std::string_view::npos) {
+    if (s2 == std::string_view::npos || date.find(' ') != std::string_view::npos) {
         // Day, month name, year: the header parser reads it as it stands.
-        std::string d(field.substr(0, blank == std::string_view::npos ? field.size() : blank));
+        std::string d(date);
         if (d.empty()) return {};
-        // "5-Jan-1998" style separators between the words become blanks.
         for (char& ch : d)
             if (ch == '-' || ch == '/' || ch == '.') ch = ' ';
         return d + " " + timeText;
@@ -197,12 +203,15 @@ bool AolStore::readRecord(ReaderContext& c, uint64_t marker) {
     addLine(queue_, "To: " + receiver);
     addLine(queue_, "Subject: " + subject);
     addLine(queue_, "");
+    // The text builder joins these lines without line ends and hands them to
+    // the service HTML converter, so each line keeps the mark that ended it
+    // (CR LF, 127 or "<BR>"): the converter makes them line breaks. "&lt;"
+    // and "&gt;" are left to the converter too, which reads them as text;
+    // turned into "<" and ">" here they would read as a tag and be dropped.
     replaceAll(body, "&nbsp;", " ");
-    replaceAll(body, "&lt;", "<");
-    replaceAll(body, "&gt;", ">");
     std::string_view rest = body;
     while (!rest.empty()) {
-        std::size_t cut = rest.size(), skip = 0;
+        std::size_t cut = rest.size(), mark = 0;
         std::size_t crlf = rest.find("\r\n"), del = rest.find('\x7f');
         std::size_t br = std::string_view::npos;
         for (std::size_t q = rest.find('<'); q != std::string_view::npos; q = rest.find('<', q + 1)) {
@@ -212,11 +221,11 @@ bool AolStore::readRecord(ReaderContext& c, uint64_t marker) {
                 break;
             }
         }
-        if (crlf < cut) cut = crlf, skip = 2;
-        if (del < cut) cut = del, skip = 1;
-        if (br < cut) cut = br, skip = 4;
-        addLine(queue_, rest.substr(0, cut));
-        rest.remove_prefix(std::min(rest.size(), cut + skip));
+        if (crlf < cut) cut = crlf, mark = 2;
+        if (del < cut) cut = del, mark = 1;
+        if (br < cut) cut = br, mark = 4;
+        addLine(queue_, rest.substr(0, std::min(rest.size(), cut + mark)));
+        rest.remove_prefix(std::min(rest.size(), cut + mark));
     }
     stageQueuedMail(c, queue_, 1, HeaderStyle::Mail);
     return true;

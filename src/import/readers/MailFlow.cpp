@@ -35,10 +35,14 @@ void stageParsedMail(ReaderContext& c, const LineQueue& queue, std::size_t bodyS
     uint32_t n = c.nextNumber();
     NHR.MSGNUMBER = n;
     NHR.REFNUMBER = n;
-    // A body start past the last line gives an empty text.
-    s.NewHR.memo = bodyStart <= queue.size()
-                       ? BuildMessageText(contentKind, queue, bodyStart, queue.size(), c.def.typeName)
-                       : std::string();
+    // Empty lines at the end (the blank line before a mailbox's next
+    // separator) are no part of the text. A body start past the last line
+    // gives an empty text.
+    std::size_t last = queue.size();
+    while (last >= bodyStart && last > 0 && lineAt(queue, last).empty() && !(last > 1 && lineAt(queue, last - 1).SPLITLINE))
+        --last;
+    s.NewHR.memo = bodyStart <= last ? BuildMessageText(contentKind, queue, bodyStart, last, c.def.typeName)
+                                     : std::string();
     (void)c.stage();
 }
 
