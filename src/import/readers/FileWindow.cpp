@@ -108,25 +108,26 @@ void FileWindow::advance(uint64_t n) {
 
 void FileWindow::seek(uint64_t position) { pos_ = position < end() ? position : end(); }
 
-bool FileWindow::readLong(uint64_t at, uint32_t& value) {
-    if (at >= end() || end() - at < 4) return false;
+std::string_view FileWindow::bytesAt(uint64_t at, std::size_t n) {
+    if (at >= end() || end() - at < n) return {};
     uint64_t keep = pos_;
     pos_ = at;
-    std::string_view v = look(4);
+    std::string_view v = look(n);
     pos_ = keep;
-    if (v.size() < 4) return false;
+    return v.size() == n ? v : std::string_view();
+}
+
+bool FileWindow::readLong(uint64_t at, uint32_t& value) {
+    std::string_view v = bytesAt(at, 4);
+    if (v.empty()) return false;
     value = uint32_t(uint8_t(v[0])) | uint32_t(uint8_t(v[1])) << 8 | uint32_t(uint8_t(v[2])) << 16 |
             uint32_t(uint8_t(v[3])) << 24;
     return true;
 }
 
 bool FileWindow::readShort(uint64_t at, uint16_t& value) {
-    if (at >= end() || end() - at < 2) return false;
-    uint64_t keep = pos_;
-    pos_ = at;
-    std::string_view v = look(2);
-    pos_ = keep;
-    if (v.size() < 2) return false;
+    std::string_view v = bytesAt(at, 2);
+    if (v.empty()) return false;
     value = uint16_t(uint8_t(v[0]) | uint8_t(v[1]) << 8);
     return true;
 }

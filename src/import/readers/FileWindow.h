@@ -68,6 +68,9 @@ public:
     bool readShort(uint64_t at, uint16_t& value);
 
 private:
+    // n (< RecordSize) bytes at an absolute position, empty when they do not
+    // lie wholly before the end; the position is kept.
+    std::string_view bytesAt(uint64_t at, std::size_t n);
     void ensure(std::size_t ahead);
     void fill(uint64_t base);
 
