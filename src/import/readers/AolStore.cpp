@@ -128,7 +128,7 @@ std::string AolStore::internetDate(std::string_view field, bool dayFirst) {
     return out;
 }
 
-bool AolStore::readRecord(ReaderContext& c, uint64_t marker) {
+bool AolStore::stageRecord(ReaderContext& c, uint64_t marker) {
     uint64_t at = marker + RecordHead;
     const uint64_t end = w_.end();
     auto field = [&](uint8_t tag, std::string& text, std::size_t max) -> bool {
@@ -254,7 +254,7 @@ MailboxReader::Step AolStore::next(ReaderContext& c) {
             continue;
         }
         uint64_t after = marker + 1;
-        if (!readRecord(c, marker)) {
+        if (!stageRecord(c, marker)) {
             clearQueue();
             w_.seek(after);
             continue;

@@ -158,7 +158,7 @@ protected:
     Step next(ReaderContext& c) override;
 
 private:
-    bool readRecord(ReaderContext& c, uint64_t marker);
+    bool stageRecord(ReaderContext& c, uint64_t marker);
 };
 
 }  // namespace quill
