@@ -1,6 +1,7 @@
 // The mail readers over the fixtures of tests/data/<format>/ (written by
 // tests/data/mail/make_fixtures.py): where each finds its messages, and what
 // each stages of them.
+#include "import/ImportTestKit.h"
 #include "import/readers/MailReaderKit.h"
 #include "import/readers/MailReaders.h"
 
@@ -217,6 +218,59 @@ TEST(ReaderContext, NumbersDrawnByTheHeaderParserAreNeverHandedOutAgain) {
     EXPECT_GT(counter, std::max(own, ref));
     closeStagingFiles(s, true);
     OP_CLOSE(s, OpClose, {2, 8, 18});
+}
+
+}  // namespace
+}  // namespace quill::test
+
+namespace quill::test {
+namespace {
+
+// A message base of the given messages (see readers/TheBatBase.cpp).
+std::string theBatBase(const std::vector<std::string>& messages) {
+    auto le32 = [](uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };
+    std::string out = le32(TheBatBase::FileMagic) + std::string("\x10\x00", 2) + std::string(10, '\0');
+    for (auto& m : messages) {
+        std::string head = le32(TheBatBase::MessageMagic) + std::string("\x30\x00", 2) + std::string(30, '\0') +
+                           le32(uint32_t(m.size())) + std::string(8, '\0');
+        out += head + m;
+    }
+    return out;
+}
+
+std::string mailText(const std::string& subject) {
+    return "From: Ann <ann@example.com>\r\nTo: owner@example.com\r\nDate: Mon, 05 Jan 1998 10:00:00 +0000\r\n"
+           "Subject: " + subject + "\r\n\r\nText of " + subject + "\r\n";
+}
+
+// A damaged file ends with what it staged; the run goes on with the next.
+TEST(MailImport, DamagedFileKeepsItsMessagesAndTheNextFileIsRead) {
+    Installation inst;
+    Session& s = inst.s();
+    DbResult mb = addMailDatabase(s, "Owner", "owner@example.com", {});
+    ASSERT_TRUE(mb.ok());
+    TempDir dir;
+    std::string damaged = theBatBase({mailText("Kept one"), mailText("Lost two")});
+    damaged.resize(damaged.size() - 10);  // the second message's data runs past the end
+    writeFile(dir.path() + "/a.tbb", damaged);
+    writeFile(dir.path() + "/b.tbb", theBatBase({mailText("Next file")}));
+    ImportDefinition d;
+    d.typeName = "TheBat";
+    d.fileType = 40;
+    d.selMethod = SelectFiles;
+    d.impPath = dir.path();
+    d.masks = "a.tbb;b.tbb";
+    d.mailbox = mb.id;
+    RunOptions opt;
+    opt.registry = &ReaderRegistry::builtin();
+    ImportRun run(s, d, opt);
+    run.runToEnd();
+    ASSERT_TRUE(run.succeeded()) << run.failure();
+    EXPECT_EQ(run.display().imported, 2u);
+    std::string dump = archiveDump(s);
+    EXPECT_NE(dump.find("[Kept one]"), std::string::npos) << dump;
+    EXPECT_NE(dump.find("[Next file]"), std::string::npos) << dump;
+    EXPECT_EQ(dump.find("Lost two"), std::string::npos) << dump;
 }
 
 }  // namespace
