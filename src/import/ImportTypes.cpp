@@ -146,7 +146,7 @@ uint32_t ReaderContext::stageId(std::string_view idString) {
     return appendStagedId(s, idString, n) ? n : 0;
 }
 
-HeaderContext ReaderContext::headerContext() {
+HeaderContext ReaderContext::headerContext() const {
     HeaderContext hc;
     hc.importType = def.typeName;
     hc.ownerAddress = owner.address;
@@ -159,6 +159,28 @@ HeaderContext ReaderContext::headerContext() {
     TargetList* t = &targets;
     hc.targetHolds = [t](std::string_view upperGroup) { return t->find(upperGroup); };
     return hc;
+}
+
+MailHeaderResult ReaderContext::parseMailHeaders(LineQueue& queue, std::size_t firstLine) {
+    HeaderContext hc = headerContext();
+    MailHeaderResult r = ParseMailHeaders(queue, firstLine, s.NHR, hc);
+    identifierCounter = hc.identifierCounter;
+    return r;
+}
+
+MailHeaderResult ReaderContext::parseSeparatedMailHeaders(LineQueue& queue, std::size_t firstLine) {
+    HeaderContext hc = headerContext();
+    MailHeaderResult r = ParseSeparatedMailHeaders(queue, firstLine, s.NHR, hc);
+    identifierCounter = hc.identifierCounter;
+    return r;
+}
+
+InternetHeaderResult ReaderContext::parseInternetHeaders(LineQueue& queue, std::size_t firstLine,
+                                                         const KnownValues* known) {
+    HeaderContext hc = headerContext();
+    InternetHeaderResult r = ParseInternetHeaders(queue, firstLine, s.NHR, hc, known);
+    identifierCounter = hc.identifierCounter;
+    return r;
 }
 
 // ---------------------------------------------------------------------------

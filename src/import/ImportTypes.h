@@ -118,10 +118,18 @@ public:
     uint32_t stageId(std::string_view idString);
     void skip() { ++skipped; }
 
-    // A header-parser context over this run: owner, counter, TempID, target
-    // list. The counter travels in the context: call takeBack afterwards.
-    HeaderContext headerContext();
-    void takeBack(const HeaderContext& hc) { identifierCounter = hc.identifierCounter; }
+    // The header parsers over this run (owner, identifier counter, TempID,
+    // target list), applied to s.NHR. Each call hands the counter to the
+    // parser and takes it back before it returns, so no other drawing of
+    // numbers (findTarget, nextNumber, stageId) can fall between the two and
+    // hand out a number twice.
+    MailHeaderResult parseMailHeaders(LineQueue& queue, std::size_t firstLine);
+    MailHeaderResult parseSeparatedMailHeaders(LineQueue& queue, std::size_t firstLine);
+    InternetHeaderResult parseInternetHeaders(LineQueue& queue, std::size_t firstLine,
+                                              const KnownValues* known = nullptr);
+
+private:
+    HeaderContext headerContext() const;
 };
 
 // How opening a file went.

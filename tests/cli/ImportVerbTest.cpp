@@ -147,7 +147,7 @@ TEST_F(ImportVerb, UsageErrorsAndTypesWithoutReader) {
     EXPECT_EQ(cli({"import", "--type", "Eudora"}), 2);  // no files
     EXPECT_EQ(cli({"import", "--type", "Eudora", "--dir", files.path(), "x.mbx"}), 2);
     writeFile(files / "In.mbx", "From x\n");
-    EXPECT_EQ(cli({"import", "--type", "Eudora", "--mailbox", "Owner", files / "In.mbx"}), 1);
+    EXPECT_EQ(cli({"import", "--type", "WinCIM", "--mailbox", "Owner", files / "In.mbx"}), 1);
     EXPECT_TRUE(contains(err, "cannot be imported yet")) << err;
     EXPECT_EQ(cli({"import", "--type", "Test Fixture", "--mailbox", "Nobody", files / "In.mbx"}), 2);
 }

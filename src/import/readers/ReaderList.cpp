@@ -5,6 +5,7 @@
 #include "import/readers/CaptureReader.h"
 #include "import/readers/FixtureReader.h"
 #include "import/readers/GoldenCompassReader.h"
+#include "import/readers/MailReaders.h"
 
 namespace quill {
 
@@ -17,6 +18,20 @@ void registerBuiltinReaders(ReaderRegistry& r) {
     r.add("OzWin II", [] { return std::make_unique<CaptureReader>(CaptureType::OzWin2); });
     r.add("TAPCIS 5.x", [] { return std::make_unique<CaptureReader>(CaptureType::Tapcis5); });
     r.add("TAPCIS 6.x", [] { return std::make_unique<CaptureReader>(CaptureType::Tapcis6); });
+    r.add("Eudora", [] { return std::make_unique<EudoraMailbox>(); });
+    r.add("IE Mail", [] { return std::make_unique<MarkerMailbox>(); });
+    r.add("Pegasus", [] { return std::make_unique<PegasusFolder>(); });
+    r.add("Netscape Mail", [] { return std::make_unique<NetscapeMailbox>(); });
+    r.add("Outlook Express 4 Mail", [] { return std::make_unique<MarkerMailbox>(); });
+    r.add("Generic Mail Type 1", [] { return std::make_unique<HeaderBlockMailbox>(false); });
+    r.add("Becky Mail", [] { return std::make_unique<HeaderBlockMailbox>(true); });
+    r.add("Agent Mail", [] { return std::make_unique<HeaderBlockMailbox>(false); });
+    r.add("Outlook Express 5 Mail", [] { return std::make_unique<BlockChainStore>(); });
+    r.add("Generic Mail Type 2", [] { return std::make_unique<FromMailbox>(); });
+    r.add("AOL", [] { return std::make_unique<AolStore>(); });
+    r.add("CompuServe 2000", [] { return std::make_unique<AolStore>(); });
+    r.add("Poco Mail", [] { return std::make_unique<FromMailbox>(); });
+    r.add("TheBat", [] { return std::make_unique<TheBatBase>(); });
     // Diagnostic: stages messages from the plain fixture format of the tests.
     r.addHidden(FixtureImportTypeName, FixtureImportType, ReaderFamily::ByteFile,
                 [] { return std::make_unique<FixtureReader>(); });

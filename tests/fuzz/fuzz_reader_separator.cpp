@@ -1,0 +1,8 @@
+// Fuzz target of the "Eudora" and "Netscape Mail" separator mailbox reader family: any bytes as a file must be read
+// to its end without a crash, a hang or a sanitizer report.
+#include "ReaderFuzzKit.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    quill::fuzz::runReader(size && data[0] & 1 ? "Netscape Mail" : "Eudora", data, size);
+    return 0;
+}
