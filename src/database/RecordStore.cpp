@@ -367,6 +367,42 @@ Status Store::rollback() {
     return NoError;
 }
 
+Status Store::savepoint() {
+    if (!txn_) return NoError;
+    int rc = txn_->exec("SAVEPOINT msg");
+    if (rc != SQLITE_OK) {
+        setError(FileSystemErr, sqlite3_errmsg(txn_->db));
+        return FileSystemErr;
+    }
+    return NoError;
+}
+
+Status Store::rollbackToSavepoint() {
+    if (!txn_) return NoError;
+    int rc = txn_->exec("ROLLBACK TO msg");
+    if (rc == SQLITE_OK) rc = txn_->exec("RELEASE msg");
+    // Rows read ahead may include writes that were just undone.
+    for (auto* f : txnFiles_) {
+        f->dropAhead();
+        f->reloadKeysValid();
+    }
+    if (rc != SQLITE_OK) {
+        setError(FileSystemErr, sqlite3_errmsg(txn_->db));
+        return FileSystemErr;
+    }
+    return NoError;
+}
+
+Status Store::releaseSavepoint() {
+    if (!txn_) return NoError;
+    int rc = txn_->exec("RELEASE msg");
+    if (rc != SQLITE_OK) {
+        setError(FileSystemErr, sqlite3_errmsg(txn_->db));
+        return FileSystemErr;
+    }
+    return NoError;
+}
+
 // ---------------------------------------------------------------------------
 // RecordFile
 
