@@ -990,8 +990,12 @@ Status RecordFile::endBatch() {
     batch_ = false;
     int rc = own_->exec("COMMIT");
     if (rc != SQLITE_OK) {
+        // The reason is that of the commit, not of the rollback after it.
+        std::string why = sqlite3_errmsg(own_->db);
         own_->exec("ROLLBACK");
-        return sqlFail(rc);
+        Status s = sqlFail(rc);
+        if (s.code() == FileSystemErr) store_.setError(FileSystemErr, why);
+        return s;
     }
     return NoError;
 }

@@ -578,7 +578,7 @@ bool ImportRun::commitTransaction() {
     if (!s_.store.commit()) {
         warn("Transaction Frame Error!\r\n" + s_.store.errorText(), "Warning!");
         forgetPending();
-        return false;
+        return false;  // sinceCommit_ still tells how many were lost
     }
     // Only now are the messages of the transaction stored.
     display_.imported += pendingImported_;
@@ -792,7 +792,8 @@ void ImportRun::countPhase(RunPhase phase) {
     // The transaction with its counts is complete.
     writer_.counts.clear();
     if (!commitTransaction()) {
-        fail("the store transaction could not be committed");
+        fail("the last " + std::to_string(sinceCommit_) + " messages could not be committed to " + s_.Mem.FileDir +
+             ": " + s_.store.errorText());
         return;
     }
     if (!spaceOk(s_.Mem.FileDir, true)) {
