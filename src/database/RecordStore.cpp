@@ -367,10 +367,20 @@ Status Store::rollback() {
     return NoError;
 }
 
+namespace {
+// One of the savepoint statements, prepared once per connection.
+int runCached(Conn& c, const char* sql) {
+    sqlite3_stmt* st = c.prepare(sql);
+    if (!st) return sqlite3_errcode(c.db);
+    Reset r{st};
+    int rc = sqlite3_step(st);
+    return rc == SQLITE_DONE ? SQLITE_OK : rc;
+}
+}  // namespace
+
 Status Store::savepoint() {
     if (!txn_) return NoError;
-    int rc = txn_->exec("SAVEPOINT msg");
-    if (rc != SQLITE_OK) {
+    if (runCached(*txn_, "SAVEPOINT msg") != SQLITE_OK) {
         setError(FileSystemErr, sqlite3_errmsg(txn_->db));
         return FileSystemErr;
     }
@@ -379,8 +389,8 @@ Status Store::savepoint() {
 
 Status Store::rollbackToSavepoint() {
     if (!txn_) return NoError;
-    int rc = txn_->exec("ROLLBACK TO msg");
-    if (rc == SQLITE_OK) rc = txn_->exec("RELEASE msg");
+    int rc = runCached(*txn_, "ROLLBACK TO msg");
+    if (rc == SQLITE_OK) rc = runCached(*txn_, "RELEASE msg");
     // Rows read ahead may include writes that were just undone.
     for (auto* f : txnFiles_) {
         f->dropAhead();
@@ -395,8 +405,7 @@ Status Store::rollbackToSavepoint() {
 
 Status Store::releaseSavepoint() {
     if (!txn_) return NoError;
-    int rc = txn_->exec("RELEASE msg");
-    if (rc != SQLITE_OK) {
+    if (runCached(*txn_, "RELEASE msg") != SQLITE_OK) {
         setError(FileSystemErr, sqlite3_errmsg(txn_->db));
         return FileSystemErr;
     }

@@ -489,6 +489,12 @@ void ImportRun::endOfStaging() {
         fail("no messages found in the selected files");
         return;
     }
+    // The staging files are only read from now on, by this run alone: one
+    // transaction over each keeps them from being locked and checked again
+    // for every record read.
+    (void)s_.NewHR.stream();
+    (void)s_.TempCC.stream();
+    (void)s_.TempID.stream();
     display_.total = double(s_.NewHR.records());
     display_.staged = uint32_t(display_.total);
     CalcMax(display_.divisor, display_.barMax, display_.total);
@@ -568,6 +574,7 @@ bool ImportRun::beginTransaction() {
     if (txnOpen_) return true;
     if (!beginWrites(s_, writer_.transactionFiles(current_.type))) return false;
     txnOpen_ = true;
+    txnBegun_ = std::chrono::steady_clock::now();
     return true;
 }
 
@@ -639,7 +646,7 @@ void ImportRun::storing() {
     }
     display_.skipped = (ctx_ ? ctx_->skipped : 0) + writerSkipped_;
     updateBar(storeProgress_);
-    if (exhausted_ || sinceCommit_ > kCommitAfter) {
+    if (exhausted_ || commitDue()) {
         // The counts of the messages of this transaction are written in it,
         // so that a committed transaction is complete.
         if (exhausted_) setStatus("Counting messages per person");
@@ -836,6 +843,12 @@ void ImportRun::databaseDone() {
     refreshOpenDatabaseCount();
     setStatus("Importing messages");
     phase_ = RunPhase::OpenDatabase;
+}
+
+bool ImportRun::commitDue() const {
+    if (sinceCommit_ <= kCommitAfter) return false;
+    if (opt_.commitSeconds <= 0 || sinceCommit_ >= opt_.commitMost) return true;
+    return std::chrono::steady_clock::now() - txnBegun_ >= std::chrono::duration<double>(opt_.commitSeconds);
 }
 
 // The catalogue count of the database being stored, from its records (its

@@ -17,6 +17,7 @@
 // messages of a committed transaction.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -78,6 +79,12 @@ struct RunOptions {
     TaskLink* task = nullptr;
     // Free space of a drive; empty = the file system's.
     FreeSpaceProbe freeSpace;
+    // The store phase commits its transaction once it holds more than 400
+    // messages and has been open this long (or holds commitMost messages):
+    // fewer, larger commits, while a crash still loses only the open
+    // transaction and a stop is still obeyed at once. 0 = after every 400.
+    double commitSeconds = 1.0;
+    uint32_t commitMost = 20000;
     // Test hook: the text write of the k-th stored message fails like a
     // failed disk write (the run ends).
     uint64_t failAtMessage = 0;
@@ -142,6 +149,7 @@ private:
     // How storing one staged message went.
     enum class Stored : uint8_t { Ok, Duplicate, Bad, BatchLost, Fatal };
     Stored storeOne(uint8_t type);
+    bool commitDue() const;
     void reportBad(int64_t stagedRow, const std::string& subject);
     void stagingFailed();
     void restartBatch();
@@ -211,6 +219,7 @@ private:
     uint32_t writerSkipped_ = 0;
     bool exhausted_ = false;
     bool txnOpen_ = false;
+    std::chrono::steady_clock::time_point txnBegun_{};
     bool dbOpen_ = false;            // current_ is selected with its files open
     double storeProgress_ = 0;
     // What the open transaction holds; shown once it is committed.

@@ -482,7 +482,10 @@ TEST_P(FailedWrite, CommittedBatchesAreCompleteAndAReimportEqualsOneCleanRun) {
     ImportDefinition d = def({"in.fix"});
     d.mailbox = mailbox();
 
-    RunOutcome failed = runImport(s, d, opts([&](RunOptions& o) { o.failAtMessage = c.failAt; }));
+    RunOutcome failed = runImport(s, d, opts([&](RunOptions& o) {
+        o.failAtMessage = c.failAt;
+        o.commitSeconds = 0;  // a commit after every 400 messages
+    }));
     EXPECT_FALSE(failed.ok);
     bool told = false;
     for (auto& m : inst.ui.messages)
@@ -629,7 +632,10 @@ TEST_F(RunFixture, ForumMessagesNamedLikeTheMailboxAreRefusedAndItsMailIsStored)
 TEST_F(RunFixture, StoppingWhileStoringLeavesCatalogueCountsEqualToTheStoredMessages) {
     write("a.fix", forumMessages(100, 1500));
     static const ReaderRegistry registry = fixtureRegistry();
-    ImportRun run(s, def({"a.fix"}), opts([&](RunOptions& o) { o.registry = &registry; }));
+    ImportRun run(s, def({"a.fix"}), opts([&](RunOptions& o) {
+                      o.registry = &registry;
+                      o.commitSeconds = 0;  // a commit after every 400 messages
+                  }));
     while (run.step() && run.display().imported < 800) {
     }
     ASSERT_FALSE(run.closed());
