@@ -59,7 +59,14 @@ void writeFixture(const std::string& path, bool mail, long first, long count) {
 struct Figures {
     long stored = 0;
     double staging = 0, storing = 0;
+    double storingCpu = 0;  // user + system seconds of the store phase
 };
+
+double cpuSeconds() {
+    rusage ru{};
+    getrusage(RUSAGE_SELF, &ru);
+    return double(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) + double(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+}
 
 Figures runImport(Session& s, const std::string& dir, const std::string& file, uint32_t mailbox) {
     ImportDefinition d;
@@ -74,13 +81,18 @@ Figures runImport(Session& s, const std::string& dir, const std::string& file, u
     Figures f;
     auto t0 = Clock::now();
     Clock::time_point storeStart{};
+    double cpuStart = 0;
     while (run.step()) {
         if (storeStart == Clock::time_point{} && run.phase() == RunPhase::OpenDatabase) {
             f.staging = secondsSince(t0);
             storeStart = Clock::now();
+            cpuStart = cpuSeconds();
         }
     }
-    if (storeStart != Clock::time_point{}) f.storing = secondsSince(storeStart);
+    if (storeStart != Clock::time_point{}) {
+        f.storing = secondsSince(storeStart);
+        f.storingCpu = cpuSeconds() - cpuStart;
+    }
     f.stored = run.display().imported;
     if (!run.succeeded()) std::fprintf(stderr, "run failed: %s\n", run.failure().c_str());
     return f;
@@ -108,9 +120,11 @@ int oneConfiguration(const std::string& work, bool mail, bool halfFull, long cou
     Figures f = runImport(s, files, "bench.fix", mailbox);
     rusage ru{};
     getrusage(RUSAGE_SELF, &ru);
-    std::printf("%-6s %-10s %8ld stored  staging %7.2f s  storing %7.2f s  %8.0f stored/s  peak %6.1f MB\n",
-                mail ? "mail" : "forum", halfFull ? "half-full" : "empty", f.stored, f.staging, f.storing,
-                f.storing > 0 ? double(f.stored) / f.storing : 0.0, double(ru.ru_maxrss) / 1024.0);
+    std::printf("%-6s %-10s %8ld stored  staging %7.2f s  storing %7.2f s wall %7.2f s cpu  %8.0f stored/s wall"
+                "  %8.0f stored/s cpu  peak %6.1f MB\n",
+                mail ? "mail" : "forum", halfFull ? "half-full" : "empty", f.stored, f.staging, f.storing, f.storingCpu,
+                f.storing > 0 ? double(f.stored) / f.storing : 0.0,
+                f.storingCpu > 0 ? double(f.stored) / f.storingCpu : 0.0, double(ru.ru_maxrss) / 1024.0);
     std::fflush(stdout);
     std::filesystem::remove_all(home);
     return f.stored == count ? 0 : 1;

@@ -8,7 +8,10 @@
 
 #include "cli/Cli.h"
 #include "database/Charset.h"
+#include "database/Catalogue.h"
+#include "database/Common.h"
 #include "database/FileMask.h"
+#include "database/Installation.h"
 #include "database/Records.h"
 #include "import/ImportDefinition.h"
 #include "import/ImportRun.h"
@@ -59,6 +62,20 @@ std::string bar(const RunDisplay& d) {
     return "[" + std::string(std::size_t(filled), '#') + std::string(std::size_t(width - filled), '.') + "]";
 }
 
+// Is topic a topic (a Codes record of kind 2) of the Mail database?
+bool mailTopicExists(Session& s, uint32_t mailDatabase, uint32_t topic) {
+    if (!selectDatabase(s, mailDatabase)) return false;
+    OP_CLOSE(s, OpOpenShared, {CodesFile::Number});
+    bool found = false;
+    s.Codes.clearBuffer();
+    s.COD.TYPE = 2;
+    s.Codes.setFrom(CodesFile::CLASSKEY);
+    while (!found && s.Codes.next() && s.COD.TYPE == 2) found = uint32_t(s.COD.ID) == topic;
+    OP_CLOSE(s, OpClose, {CodesFile::Number});
+    clearSelection(s);
+    return found;
+}
+
 }  // namespace
 
 // Runs a definition to its end; shared by import and batch run.
@@ -99,7 +116,9 @@ int driveImport(Context& c, ImportDefinition& def) {
     const RunDisplay& d = run.display();
     if (tty) std::cerr << "\r\033[K";
     std::cout << toTerminal(d.status) << "\n"
-              << "imported " << d.imported << "  skipped " << d.skipped << "  staged " << d.staged << "\n";
+              << "imported " << d.imported << "  skipped " << d.skipped << "  staged " << d.staged;
+    if (d.bad) std::cout << "  not storable " << d.bad;
+    std::cout << "\n";
     if (!run.succeeded()) {
         std::cerr << "quillmer-cli: import ended early: " << run.failure() << "\n";
         return 1;
@@ -169,6 +188,9 @@ int verbImport(Context& c, std::vector<std::string>& args) {
         std::string name = utf8ToCp1252(into);
         uint32_t id = findDatabaseByName(s, name);
         if (id != 0 && s.FOR.TYPE == TypeMail) return fail("import: '" + into + "' is a mail database (use --mailbox)");
+        if (id != 0 && s.FOR.TYPE != TypeForum)
+            return fail("import: '" + into + "' is a " + databaseTypeName(s.FOR.TYPE) +
+                        " database, not a forum database (--into names a forum database)");
         if (id != 0) def.database = id;
         else def.forumName = name;
     }
@@ -177,6 +199,11 @@ int verbImport(Context& c, std::vector<std::string>& args) {
         if (id == 0 || s.FOR.TYPE != TypeMail)
             return fail("import: no mail database named '" + mailbox + "' (create it with db add-mail)");
         def.mailbox = id;
+    }
+    if (def.mailTopic != 0) {
+        if (def.mailbox == 0) return fail("import: --topic applies to mail imports (give --mailbox)");
+        if (!mailTopicExists(s, def.mailbox, def.mailTopic))
+            return fail("import: mail database '" + mailbox + "' has no topic " + std::to_string(def.mailTopic));
     }
     if (haveSave) {
         if (def.database == 0 && !def.forumName.empty())

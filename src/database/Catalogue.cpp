@@ -88,6 +88,31 @@ void invalidKind(Session& s, int kind) {
     s.stop("Internal Error - invalid xType =" + std::to_string(kind), "Program Failure!");
 }
 
+// The directory setting keeps a directory inside the installation relative
+// to it ("TEMP", "." for the installation itself), so that a copied or moved
+// installation uses its own directories; a directory elsewhere is kept whole.
+std::string storedDirectory(const std::string& path, const std::string& net) {
+    if (path == net) return ".";
+    if (path.size() > net.size() && path.compare(0, net.size(), net) == 0 && path[net.size()] == '/')
+        return path.substr(net.size() + 1);
+    return path;
+}
+
+std::string resolvedDirectory(const std::string& stored, const std::string& net) {
+    if (stored.empty()) return "";
+    if (stored == ".") return net;
+    if (stored[0] != '/') return joinPath(net, stored);
+    return stored;
+}
+
+constexpr std::size_t kDirectoryField = 100;
+
+std::string clippedNeo(Session& s, uint32_t number) {
+    std::string t = CallNeo(s, number);
+    while (!t.empty() && t.back() == ' ') t.pop_back();
+    return t;
+}
+
 bool loadDirectoryRecord(Session& s) {
     OP_CLOSE(s, OpOpenShared, {8});
     s.Control.clearBuffer();
@@ -96,10 +121,9 @@ bool loadDirectoryRecord(Session& s) {
         s.Control.clearBuffer();
         s.CTL.ID = 4;
         s.CTL.NEXTNUMBER = 0;
-        std::string area = std::string(100, ' ') + std::string(100, ' ') + std::string(57, ' ');
-        std::string temp = joinPath(s.Mem.Net, "TEMP"), data = s.Mem.Net;
-        area.replace(0, std::min<std::size_t>(temp.size(), 100), temp.substr(0, 100));
-        area.replace(100, std::min<std::size_t>(data.size(), 100), data.substr(0, 100));
+        std::string area(257, ' ');
+        area.replace(0, 4, "TEMP");
+        area.replace(kDirectoryField, 1, ".");
         s.CTL.CTLGROUP = area;
         (void)UppDat(s, s.Control, UpdAdd, UpdReport);
     }
@@ -108,8 +132,22 @@ bool loadDirectoryRecord(Session& s) {
         while (!v.empty() && (v.back() == ' ' || v.back() == '\0')) v.pop_back();
         return v;
     };
-    s.prefs.savedTempDir = clip(area.substr(0, 100));
-    s.prefs.savedFileDir = clip(area.substr(100, 100));
+    std::string temp = clip(area.substr(0, kDirectoryField));
+    std::string data = clip(area.substr(kDirectoryField, kDirectoryField));
+    // A setting written with whole paths names the installation it was
+    // written in by its temporary directory ("<home>/TEMP"). When that is
+    // another directory (the installation was copied or moved), its
+    // directories are taken at the same places in this one.
+    const std::string net = s.Mem.Net;
+    if (temp.size() > 5 && temp[0] == '/' && temp.compare(temp.size() - 5, 5, "/TEMP") == 0) {
+        std::string oldHome = temp.substr(0, temp.size() - 5);
+        if (oldHome != net) {
+            temp = storedDirectory(temp, oldHome);
+            data = storedDirectory(data, oldHome);
+        }
+    }
+    s.prefs.savedTempDir = resolvedDirectory(temp, net);
+    s.prefs.savedFileDir = resolvedDirectory(data, net);
     OP_CLOSE(s, OpClose, {8});
     return true;
 }
@@ -128,14 +166,26 @@ bool AutoPath(Session& s, int operation, int kind, std::string& text) {
             text = slot;
             return true;
         case 4: {
+            std::string temp = storedDirectory(s.prefs.savedTempDir, s.Mem.Net);
+            std::string data = storedDirectory(s.prefs.savedFileDir, s.Mem.Net);
+            // A directory that does not fit its field is refused, never cut
+            // (a cut path names some other directory).
+            for (const std::string* d : {&temp, &data}) {
+                if (d->size() > kDirectoryField) {
+                    s.tell("The directory " + *d + " is longer than " + std::to_string(kDirectoryField) +
+                               " characters and cannot be saved.\r\nThe directory setting is not changed.",
+                           clippedNeo(s, 27));
+                    return false;
+                }
+            }
             OP_CLOSE(s, OpOpenShared, {8});
             s.Control.clearBuffer();
             s.CTL.ID = 4;
             bool ok = HoldRec(s, s.Control, ControlFile::IDKEY, true, {}) == 1;
             if (ok) {
                 std::string area(257, ' ');
-                area.replace(0, std::min<std::size_t>(s.prefs.savedTempDir.size(), 100), s.prefs.savedTempDir.substr(0, 100));
-                area.replace(100, std::min<std::size_t>(s.prefs.savedFileDir.size(), 100), s.prefs.savedFileDir.substr(0, 100));
+                area.replace(0, temp.size(), temp);
+                area.replace(kDirectoryField, data.size(), data);
                 s.CTL.CTLGROUP = area;
                 ok = UppDat(s, s.Control, UpdPut, UpdReport);
                 s.Control.release();

@@ -10,6 +10,13 @@
 
 namespace quill {
 
+namespace {
+bool isDirectory(const std::string& p) {
+    struct stat st {};
+    return ::stat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+}  // namespace
+
 bool openInstallation(Session& s, const std::string& home) {
     std::string dir = home;
     if (dir.empty() || dir[0] != '/') {
@@ -19,8 +26,17 @@ bool openInstallation(Session& s, const std::string& home) {
     while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
     ::mkdir(dir.c_str(), 0755);
     bool existed = startDirectories(s, dir);
+    // A saved temporary directory that is gone is reset to the installation's
+    // own; the default one is created when missing.
+    std::string defaultTemp = joinPath(s.Mem.Net, "TEMP");
+    if (s.Mem.TempDir != defaultTemp && !isDirectory(s.Mem.TempDir)) s.Mem.TempDir = defaultTemp;
     (void)ExistPath(s, 3, 0, s.Mem.TempDir, "", true);
-    (void)ExistPath(s, 3, 0, s.Mem.FileDir, "", true);
+    // A saved data directory that is gone is never created on a guess: the
+    // databases are somewhere else, and the user has to say where.
+    if (s.Mem.FileDir != s.Mem.Net && !isDirectory(s.Mem.FileDir))
+        s.stop("The previously saved path to your data files is no longer valid: " + s.Mem.FileDir +
+                   "\r\nPlease make it available again or set the top directory of your database files anew.",
+               " Path to database files", "Data directory missing");
     // Configuration files are created on their first open.
     OP_CLOSE(s, OpOpenShared, {2, 8, 18, 26, 27, 34, 35, 41, 42});
     OP_CLOSE(s, OpClose, {2, 8, 18, 26, 27, 34, 35, 41, 42});

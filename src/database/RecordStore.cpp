@@ -367,6 +367,51 @@ Status Store::rollback() {
     return NoError;
 }
 
+namespace {
+// One of the savepoint statements, prepared once per connection.
+int runCached(Conn& c, const char* sql) {
+    sqlite3_stmt* st = c.prepare(sql);
+    if (!st) return sqlite3_errcode(c.db);
+    Reset r{st};
+    int rc = sqlite3_step(st);
+    return rc == SQLITE_DONE ? SQLITE_OK : rc;
+}
+}  // namespace
+
+Status Store::savepoint() {
+    if (!txn_) return NoError;
+    if (runCached(*txn_, "SAVEPOINT msg") != SQLITE_OK) {
+        setError(FileSystemErr, sqlite3_errmsg(txn_->db));
+        return FileSystemErr;
+    }
+    return NoError;
+}
+
+Status Store::rollbackToSavepoint() {
+    if (!txn_) return NoError;
+    int rc = runCached(*txn_, "ROLLBACK TO msg");
+    if (rc == SQLITE_OK) rc = runCached(*txn_, "RELEASE msg");
+    // Rows read ahead may include writes that were just undone.
+    for (auto* f : txnFiles_) {
+        f->dropAhead();
+        f->reloadKeysValid();
+    }
+    if (rc != SQLITE_OK) {
+        setError(FileSystemErr, sqlite3_errmsg(txn_->db));
+        return FileSystemErr;
+    }
+    return NoError;
+}
+
+Status Store::releaseSavepoint() {
+    if (!txn_) return NoError;
+    if (runCached(*txn_, "RELEASE msg") != SQLITE_OK) {
+        setError(FileSystemErr, sqlite3_errmsg(txn_->db));
+        return FileSystemErr;
+    }
+    return NoError;
+}
+
 // ---------------------------------------------------------------------------
 // RecordFile
 
@@ -954,8 +999,12 @@ Status RecordFile::endBatch() {
     batch_ = false;
     int rc = own_->exec("COMMIT");
     if (rc != SQLITE_OK) {
+        // The reason is that of the commit, not of the rollback after it.
+        std::string why = sqlite3_errmsg(own_->db);
         own_->exec("ROLLBACK");
-        return sqlFail(rc);
+        Status s = sqlFail(rc);
+        if (s.code() == FileSystemErr) store_.setError(FileSystemErr, why);
+        return s;
     }
     return NoError;
 }

@@ -225,6 +225,14 @@ public:
     Status rollback();
     bool inTransaction() const { return txn_ != nullptr; }
     bool inTransaction(const RecordFile& f) const;
+    // A savepoint inside the open transaction: rollbackToSavepoint undoes
+    // the writes made since, leaving the rest of the transaction open;
+    // releaseSavepoint keeps them as part of the transaction. Long runs use
+    // one per message, so that a message that cannot be stored does not
+    // take its batch with it.
+    Status savepoint();
+    Status rollbackToSavepoint();
+    Status releaseSavepoint();
 
     // Forgets the connection kept from the last transaction when it holds
     // this file (the file is being closed, emptied or removed).

@@ -176,7 +176,7 @@ std::vector<FileDesc> buildDescs() {
                          F(T, SECTIONNUMBER), F(T, SEC_DESCRIPTION), F(T, HEADING), F(T, S_CISADRESS),
                          F(T, S_NAME), F(T, R_CISADRESS), F(T, R_NAME), F(T, DUMMY), F(T, DATE), F(T, TIME),
                          F(T, MAILTYPE), F(T, RECIPTYPE), F(T, IMPDATE), F(T, IMPTIME)},
-                        {{"MSGKEY", "primary unique nocase", {"INTERNAL", "MSGNUMBER"}}});
+                        {{"MSGKEY", "primary dup nocase", {"INTERNAL", "MSGNUMBER"}}});
         d.memoMax = 64000;
         d.memoName = "MSGTEXT";
         d.ownerPassword = true;

@@ -104,7 +104,15 @@ void ImportRun::fail(const std::string& reason) {
     if (failure_.empty()) failure_ = reason;
     if (txnOpen_ || s_.store.inTransaction()) (void)s_.store.rollback();
     txnOpen_ = false;
+    forgetPending();
     phase_ = RunPhase::End;
+}
+
+// The messages of a transaction that was rolled back were never stored.
+void ImportRun::forgetPending() {
+    pendingImported_ = 0;
+    pendingSkipped_ = 0;
+    writer_.counts.clear();
 }
 
 void ImportRun::warn(const std::string& text, const std::string& caption) { s_.tell(text, caption); }
@@ -213,7 +221,11 @@ void ImportRun::setup() {
         if (def_.selMethod == SelectDirectory) {
             listDirectoryFiles(top);
         } else {
-            for (auto& name : splitSelectionFromEnd(def_.masks, selectionSeparator(def_.typeName))) {
+            // The selection is split from its end; the files are read in the
+            // order they were given.
+            auto names = splitSelectionFromEnd(def_.masks, selectionSeparator(def_.typeName));
+            std::reverse(names.begin(), names.end());
+            for (auto& name : names) {
                 std::string full = !name.empty() && name[0] == '/' ? name : joinPath(top, name);
                 files_.push_back({full, sizeOf(full)});
             }
@@ -317,6 +329,7 @@ void ImportRun::perFile() {
             break;
     }
     ctx_->state = ReaderRead;
+    fileStarts_.push_back({ctx_->staged, item.name});
     if (!sizeDriven_) {
         recordTotal_ = o.progressTotal;
         display_.total = o.progressTotal;
@@ -329,12 +342,12 @@ void ImportRun::reading() {
     // The staging files are written in deferred mode and flushed every 400
     // records.
     if (ctx_->staged - stagedAtFlush_ > kCommitAfter) {
-        (void)s_.NewHR.flush();
-        (void)s_.TempCC.flush();
-        (void)s_.TempID.flush();
-        (void)s_.NewHR.stream();
-        (void)s_.TempCC.stream();
-        (void)s_.TempID.stream();
+        bool ok = s_.NewHR.flush() && s_.TempCC.flush() && s_.TempID.flush();
+        ok = ok && s_.NewHR.stream() && s_.TempCC.stream() && s_.TempID.stream();
+        if (!ok) {
+            stagingFailed();
+            return;
+        }
         stagedAtFlush_ = ctx_->staged;
     }
     bool fileDone = false;
@@ -367,6 +380,10 @@ void ImportRun::reading() {
     } else {
         fileDone = reader_->read(*ctx_);
     }
+    if (ctx_->stagingFailed) {
+        stagingFailed();
+        return;
+    }
     if (!ctx_->status.empty()) {
         setStatus(ctx_->status);
         ctx_->status.clear();
@@ -379,6 +396,17 @@ void ImportRun::reading() {
         phase_ = RunPhase::PerFile;
     }
     if (!spaceOk(s_.Mem.TempDir, false)) fail("too little disk space for the temporary import file");
+}
+
+// A write to the staging files failed: staging ends with one message, and
+// nothing is stored.
+void ImportRun::stagingFailed() {
+    closeReader();
+    std::string cause = s_.store.errorText();
+    warn("The temporary import file could not be written: " + cause + "\r\n" + "Is the disk of " + s_.Mem.TempDir +
+             " full?\r\n" + "Messages will not be imported!",
+         "Warning!");
+    fail("the temporary import file could not be written in " + s_.Mem.TempDir + " (" + cause + ")");
 }
 
 bool ImportRun::spaceOk(const std::string& path, bool storePhase) {
@@ -428,9 +456,10 @@ void ImportRun::endOfStaging() {
     s_.Control.unlock();
     controlLocked_ = false;
 
-    (void)s_.TempID.flush();
-    (void)s_.NewHR.flush();
-    (void)s_.TempCC.flush();
+    if (!(s_.TempID.flush() && s_.NewHR.flush() && s_.TempCC.flush())) {
+        stagingFailed();
+        return;
+    }
     Status b = s_.NewHR.build();
     if (!b && b.code() != DupKeyErr) {
         warn(s_.store.errorText() + "\r\n" + "Messages will not be imported!", "NewHR Key Build Error!");
@@ -460,6 +489,12 @@ void ImportRun::endOfStaging() {
         fail("no messages found in the selected files");
         return;
     }
+    // The staging files are only read from now on, by this run alone: one
+    // transaction over each keeps them from being locked and checked again
+    // for every record read.
+    (void)s_.NewHR.stream();
+    (void)s_.TempCC.stream();
+    (void)s_.TempID.stream();
     display_.total = double(s_.NewHR.records());
     display_.staged = uint32_t(display_.total);
     CalcMax(display_.divisor, display_.barMax, display_.total);
@@ -501,7 +536,18 @@ void ImportRun::openDatabase() {
 
     closeDatabaseFiles();
     if (!targets_.selectEntry(s_, current_)) {
-        fail("the target database " + current_.description + " could not be selected");
+        // Its messages cannot be stored; the other databases still are.
+        uint32_t lost = 0;
+        do {
+            ++lost;
+        } while (s_.NewHR.next() && uint32_t(s_.NHR.INTERNAL) == current_.id);
+        warn("The database " + current_.description + " could not be opened for the import: " + s_.store.errorText() +
+                 "\r\n" + std::to_string(lost) + " messages for it are skipped; the other databases are imported.",
+             " Import Error ");
+        display_.bad += lost;
+        display_.skipped += lost;
+        writerSkipped_ += lost;
+        storeProgress_ += lost;
         return;
     }
     openFiles_ = StoreWriter::databaseFileNumbers(current_.type);
@@ -517,6 +563,8 @@ void ImportRun::openDatabase() {
     s_.NewHR.setFrom(NewHRFile::MSGKEY);
     sinceCommit_ = 0;
     exhausted_ = false;
+    batchFirstSet_ = false;
+    dbOpen_ = true;
     storingBegun_ = true;
     setStatus("Importing messages");
     phase_ = RunPhase::Storing;
@@ -526,16 +574,24 @@ bool ImportRun::beginTransaction() {
     if (txnOpen_) return true;
     if (!beginWrites(s_, writer_.transactionFiles(current_.type))) return false;
     txnOpen_ = true;
+    txnBegun_ = std::chrono::steady_clock::now();
     return true;
 }
 
 bool ImportRun::commitTransaction() {
     if (!txnOpen_) return true;
     txnOpen_ = false;
+    batchFirstSet_ = false;
     if (!s_.store.commit()) {
         warn("Transaction Frame Error!\r\n" + s_.store.errorText(), "Warning!");
-        return false;
+        forgetPending();
+        return false;  // sinceCommit_ still tells how many were lost
     }
+    // Only now are the messages of the transaction stored.
+    display_.imported += pendingImported_;
+    writerSkipped_ += pendingSkipped_;
+    display_.skipped = (ctx_ ? ctx_->skipped : 0) + writerSkipped_;
+    pendingImported_ = pendingSkipped_ = 0;
     sinceCommit_ = 0;
     return true;
 }
@@ -555,9 +611,13 @@ void ImportRun::finishCountsAndCommit() {
 }
 
 void ImportRun::storing() {
-    if (!beginTransaction()) {
-        fail("the store transaction could not be started");
-        return;
+    if (!txnOpen_) {
+        if (!beginTransaction()) {
+            fail("the store transaction could not be started");
+            return;
+        }
+        batchFirstSet_ = false;
+        batchProgress_ = storeProgress_;
     }
     uint8_t type = current_.type;
     for (int32_t i = 0; i < batch_; ++i) {
@@ -565,29 +625,28 @@ void ImportRun::storing() {
             exhausted_ = true;
             break;
         }
-        storeProgress_ += 1;
-        bool ok = true;
-        uint32_t sec = writer_.sectionOf(type, ok);
-        if (!ok) {
-            txnOpen_ = false;
-            fail("a section could not be written");
-            return;
+        if (!batchFirstSet_) {
+            batchFirst_ = s_.NewHR.position(NewHRFile::MSGKEY);
+            batchFirstSet_ = true;
         }
-        StoreResult r = writer_.StoreStagedMessage(type, sec);
-        if (r.code == StoreStored) {
-            ++display_.imported;
+        storeProgress_ += 1;
+        if (badRows_.count(s_.NewHR.pointer())) continue;  // found unstorable before
+        Stored r = storeOne(type);
+        if (r == Stored::Ok) {
+            ++pendingImported_;
             ++sinceCommit_;
-        } else if (r.code == StoreDuplicate) {
-            ++writerSkipped_;
-        } else {
-            txnOpen_ = false;
-            fail("a message could not be stored");
+        } else if (r == Stored::Duplicate) {
+            ++pendingSkipped_;
+        } else if (r == Stored::BatchLost) {
+            restartBatch();
+            return;
+        } else if (r == Stored::Fatal) {
             return;
         }
     }
-    display_.skipped = ctx_ ? ctx_->skipped + writerSkipped_ : writerSkipped_;
+    display_.skipped = (ctx_ ? ctx_->skipped : 0) + writerSkipped_;
     updateBar(storeProgress_);
-    if (exhausted_ || sinceCommit_ > kCommitAfter) {
+    if (exhausted_ || commitDue()) {
         // The counts of the messages of this transaction are written in it,
         // so that a committed transaction is complete.
         if (exhausted_) setStatus("Counting messages per person");
@@ -597,6 +656,110 @@ void ImportRun::storing() {
         finishCountsAndCommit();
         fail("too little disk space for the import");
     }
+}
+
+namespace {
+// Failures of the disk or of another program's hold end the run; any other
+// failure belongs to the message that caused it.
+bool failureEndsRun(int code) {
+    switch (code) {
+        case FileSystemErr:
+        case NoMemoryErr:
+        case AccessDeniedErr:
+        case IsLockedErr:
+        case IsHeldErr:
+        case RecordNotAvailErr:
+        case FileNotOpenErr:
+        case TransactionActiveErr: return true;
+        default: return false;
+    }
+}
+}  // namespace
+
+// Stores the current staged record under a savepoint: a message that cannot
+// be stored is undone alone and reported, and the rest of its transaction
+// stays.
+ImportRun::Stored ImportRun::storeOne(uint8_t type) {
+    int64_t row = s_.NewHR.pointer();
+    std::string subject = s_.NHR.HEADING.str();
+    if (!s_.store.savepoint()) {
+        fail("the store transaction failed: " + s_.store.errorText());
+        return Stored::Fatal;
+    }
+    s_.store.setError(NoError);
+    ++attempts_;
+    bool ok = true;
+    StoreResult r;
+    if (opt_.rejectAtMessage != 0 && attempts_ == opt_.rejectAtMessage) {
+        if (opt_.rejectRollsBackAll) (void)s_.store.rollback();
+        s_.store.setError(BadRecErr, "Simulated unstorable message");
+        ok = false;
+    } else {
+        uint32_t sec = writer_.sectionOf(type, ok);
+        if (ok) r = writer_.StoreStagedMessage(type, sec);
+        ok = ok && r.code != StoreFailed;
+    }
+    if (ok) {
+        if (!s_.store.releaseSavepoint()) {
+            fail("the store transaction failed: " + s_.store.errorText());
+            return Stored::Fatal;
+        }
+        return r.code == StoreStored ? Stored::Ok : Stored::Duplicate;
+    }
+    int code = s_.store.errorCode();
+    std::string cause = s_.store.errorText();
+    if (failureEndsRun(code)) {
+        warn("The import is stopped: a message could not be written to " + s_.Mem.FileDir + " (" + cause +
+                 ").\r\nThe messages stored before are kept; the last " + std::to_string(pendingImported_ + 1) +
+                 " are not stored.",
+             " Import Error ");
+        fail("a message could not be written to " + s_.Mem.FileDir + ": " + cause);
+        return Stored::Fatal;
+    }
+    reportBad(row, subject);
+    badRows_.insert(row);
+    if (txnOpen_ && s_.store.inTransaction()) {
+        if (!s_.store.rollbackToSavepoint()) {
+            fail("the store transaction failed: " + s_.store.errorText());
+            return Stored::Fatal;
+        }
+        writer_.forgetUncommitted(type);
+        return Stored::Bad;
+    }
+    // The failure took the whole transaction with it.
+    txnOpen_ = false;
+    return Stored::BatchLost;
+}
+
+// A message that cannot be stored: counted as bad and skipped, reported with
+// the file it came from and its place there.
+void ImportRun::reportBad(int64_t stagedRow, const std::string& subject) {
+    ++display_.bad;
+    ++writerSkipped_;
+    std::string file = "the temporary file";
+    int64_t place = stagedRow;
+    for (auto it = fileStarts_.rbegin(); it != fileStarts_.rend(); ++it) {
+        if (int64_t(it->first) < stagedRow) {
+            file = it->second;
+            place = stagedRow - int64_t(it->first);
+            break;
+        }
+    }
+    warn("Message " + std::to_string(place) + " of " + file + " (\"" + subject + "\") could not be stored: " +
+             s_.store.errorText() + "\r\nIt is skipped; the other messages are imported.",
+         " Import Error ");
+}
+
+// The open transaction was rolled back as a whole: its messages are stored
+// again from its first record, without the ones found unstorable.
+void ImportRun::restartBatch() {
+    forgetPending();
+    sinceCommit_ = 0;
+    writer_.forgetUncommitted(current_.type);
+    storeProgress_ = batchProgress_;
+    if (batchFirstSet_) s_.NewHR.reset(batchFirst_);
+    batchFirstSet_ = false;
+    exhausted_ = false;
 }
 
 void ImportRun::countPhase(RunPhase phase) {
@@ -636,7 +799,8 @@ void ImportRun::countPhase(RunPhase phase) {
     // The transaction with its counts is complete.
     writer_.counts.clear();
     if (!commitTransaction()) {
-        fail("the store transaction could not be committed");
+        fail("the last " + std::to_string(sinceCommit_) + " messages could not be committed to " + s_.Mem.FileDir +
+             ": " + s_.store.errorText());
         return;
     }
     if (!spaceOk(s_.Mem.FileDir, true)) {
@@ -676,11 +840,26 @@ void ImportRun::refreshCountOf(const TargetEntry& e) {
 }
 
 void ImportRun::databaseDone() {
+    refreshOpenDatabaseCount();
+    setStatus("Importing messages");
+    phase_ = RunPhase::OpenDatabase;
+}
+
+bool ImportRun::commitDue() const {
+    if (sinceCommit_ <= kCommitAfter) return false;
+    if (opt_.commitSeconds <= 0 || sinceCommit_ >= opt_.commitMost) return true;
+    return std::chrono::steady_clock::now() - txnBegun_ >= std::chrono::duration<double>(opt_.commitSeconds);
+}
+
+// The catalogue count of the database being stored, from its records (its
+// files are open): after its last message and whenever the run ends early.
+void ImportRun::refreshOpenDatabaseCount() {
+    if (!dbOpen_) return;
+    dbOpen_ = false;
+    if (txnOpen_ || s_.store.inTransaction()) return;
     uint32_t count = uint32_t(current_.type == TypeMail ? s_.Mail.records() : s_.MsgNmbr.records());
     writeMessageCount(current_.id, count);
     display_.targetRecords = count;
-    setStatus("Importing messages");
-    phase_ = RunPhase::OpenDatabase;
 }
 
 // ---------------------------------------------------------------------------
@@ -708,6 +887,9 @@ void ImportRun::end() {
     ended_ = true;
     if (txnOpen_ || s_.store.inTransaction()) (void)s_.store.rollback();
     txnOpen_ = false;
+    forgetPending();
+    // The catalogue shows what was stored, also when the run ended early.
+    refreshOpenDatabaseCount();
     // Forum messages are recorded in ImportedMessages without its keys; a
     // run that did not reach the build rebuilds them before it closes.
     if (!normalEnd_ && storingBegun_ && importedOpen_ && def_.allowReimp == 0) (void)s_.ImportedMessages.build();

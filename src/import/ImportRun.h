@@ -17,9 +17,11 @@
 // messages of a committed transaction.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -59,8 +61,9 @@ struct RunDisplay {
     std::string fileName;         // the file being read
     std::string importingFrom;    // " Importing from: " ...
     std::string importingTo;      // " Importing to: " ...
-    uint32_t imported = 0;
+    uint32_t imported = 0;        // messages stored and committed
     uint32_t skipped = 0;
+    uint32_t bad = 0;             // messages that could not be stored (also in skipped)
     uint32_t staged = 0;
     uint32_t targetRecords = 0;   // records in the current target database
     double total = 0;
@@ -76,8 +79,21 @@ struct RunOptions {
     TaskLink* task = nullptr;
     // Free space of a drive; empty = the file system's.
     FreeSpaceProbe freeSpace;
-    // Test hook: the text write of the k-th stored message fails.
+    // The store phase commits its transaction once it holds more than 400
+    // messages and has been open this long (or holds commitMost messages):
+    // fewer, larger commits, while a crash still loses only the open
+    // transaction and a stop is still obeyed at once. 0 = after every 400.
+    double commitSeconds = 1.0;
+    uint32_t commitMost = 20000;
+    // Test hook: the text write of the k-th stored message fails like a
+    // failed disk write (the run ends).
     uint64_t failAtMessage = 0;
+    // Test hook: the k-th message to store is refused as unstorable (the
+    // message is skipped and reported, the run goes on).
+    uint64_t rejectAtMessage = 0;
+    // ... and the refusal takes the whole open transaction with it, as a
+    // failed write of the record layer does.
+    bool rejectRollsBackAll = false;
 };
 
 class ImportRun {
@@ -130,6 +146,15 @@ private:
     void end();
     void close();
 
+    // How storing one staged message went.
+    enum class Stored : uint8_t { Ok, Duplicate, Bad, BatchLost, Fatal };
+    Stored storeOne(uint8_t type);
+    bool commitDue() const;
+    void reportBad(int64_t stagedRow, const std::string& subject);
+    void stagingFailed();
+    void restartBatch();
+    void forgetPending();
+    void refreshOpenDatabaseCount();
     void fail(const std::string& reason);
     void warn(const std::string& text, const std::string& caption);
     void setStatus(const std::string& status);
@@ -194,7 +219,20 @@ private:
     uint32_t writerSkipped_ = 0;
     bool exhausted_ = false;
     bool txnOpen_ = false;
+    std::chrono::steady_clock::time_point txnBegun_{};
+    bool dbOpen_ = false;            // current_ is selected with its files open
     double storeProgress_ = 0;
+    // What the open transaction holds; shown once it is committed.
+    uint32_t pendingImported_ = 0, pendingSkipped_ = 0;
+    // The first staged record of the open transaction: a transaction that a
+    // failed message took down whole is stored again from there.
+    Position batchFirst_;
+    bool batchFirstSet_ = false;
+    double batchProgress_ = 0;
+    std::set<int64_t> badRows_;      // staged records found unstorable
+    uint64_t attempts_ = 0;          // messages handed to the writer
+    // Where each file's staged records begin (records staged before it).
+    std::vector<std::pair<uint32_t, std::string>> fileStarts_;
 };
 
 }  // namespace quill

@@ -134,16 +134,29 @@ ReaderContext::Target ReaderContext::findTarget(std::string_view name, uint8_t k
 }
 
 bool ReaderContext::stage() {
-    if (!appendStagedMessage(s)) return false;
+    if (stagingFailed || !appendStagedMessage(s)) {
+        stagingFailed = true;
+        return false;
+    }
     ++staged;
     return true;
 }
 
-bool ReaderContext::stageCarbonCopy() { return AddStagedCarbonCopy(s); }
+bool ReaderContext::stageCarbonCopy() {
+    if (stagingFailed || !AddStagedCarbonCopy(s)) {
+        stagingFailed = true;
+        return false;
+    }
+    return true;
+}
 
 uint32_t ReaderContext::stageId(std::string_view idString) {
     uint32_t n = identifierCounter++;
-    return appendStagedId(s, idString, n) ? n : 0;
+    if (stagingFailed || !appendStagedId(s, idString, n)) {
+        stagingFailed = true;
+        return 0;
+    }
+    return n;
 }
 
 HeaderContext ReaderContext::headerContext() const {
@@ -155,7 +168,10 @@ HeaderContext ReaderContext::headerContext() const {
     hc.mailboxDirection = [o](NewHRRecord& NHR) { o->direction(NHR); };
     hc.identifierCounter = identifierCounter;
     Session* session = &s;
-    hc.appendTempId = [session](std::string_view id, uint32_t number) { (void)appendStagedId(*session, id, number); };
+    bool* failed = &stagingFailed;
+    hc.appendTempId = [session, failed](std::string_view id, uint32_t number) {
+        if (*failed || !appendStagedId(*session, id, number)) *failed = true;
+    };
     TargetList* t = &targets;
     hc.targetHolds = [t](std::string_view upperGroup) { return t->find(upperGroup); };
     return hc;

@@ -96,6 +96,9 @@ public:
     uint32_t staged = 0;               // records appended to NewHR by this run
     uint32_t skipped = 0;              // messages the readers skipped
     std::string status;                // a status line a reader wants shown ("" = unchanged)
+    // A write to a staging file failed (a full disk, most often): the run
+    // ends staging at once with one message.
+    bool stagingFailed = false;
 
     // The target of a forum or newsgroup name (TargetList::FindTargetDatabase
     // with the run's counter).

@@ -83,7 +83,31 @@ void closeStagingFiles(Session& s, bool remove) {
     if (remove) OP_CLOSE(s, OpRemove, {NewHRFile::Number, TempCCFile::Number, TempIDFile::Number});
 }
 
-bool appendStagedMessage(Session& s) { return UppDat(s, s.NewHR, UpdAppend, UpdReport); }
+namespace {
+// NUL and the other control characters of a name or subject become blanks:
+// a name that differs from another only by them is the same name, and no
+// catalogue or person key ever holds them.
+template <std::size_t N>
+void blankControls(FStr<N>& f) {
+    for (char& ch : f.c)
+        if (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F) ch = ' ';
+}
+}  // namespace
+
+void blankStagedControls(NewHRRecord& NHR) {
+    blankControls(NHR.FOR_DESCRIPTION);
+    blankControls(NHR.SEC_DESCRIPTION);
+    blankControls(NHR.HEADING);
+    blankControls(NHR.S_CISADRESS);
+    blankControls(NHR.S_NAME);
+    blankControls(NHR.R_CISADRESS);
+    blankControls(NHR.R_NAME);
+}
+
+bool appendStagedMessage(Session& s) {
+    blankStagedControls(s.NHR);
+    return UppDat(s, s.NewHR, UpdAppend, UpdSilent);
+}
 
 bool AddStagedCarbonCopy(Session& s) {
     s.TempCC.clearBuffer();
@@ -91,14 +115,14 @@ bool AddStagedCarbonCopy(Session& s) {
     s.CCT.R_NAME = s.NHR.R_NAME.view().substr(0, 40);
     s.CCT.R_CISADRESS = s.NHR.R_CISADRESS.view();
     s.CCT.RECIPTYPE = s.NHR.RECIPTYPE.view();
-    return UppDat(s, s.TempCC, UpdAppend, UpdReport);
+    return UppDat(s, s.TempCC, UpdAppend, UpdSilent);
 }
 
 bool appendStagedId(Session& s, std::string_view idString, uint32_t number) {
     s.TempID.clearBuffer();
     s.TID.IDSTRING = idString.substr(0, std::min<std::size_t>(60, idString.size()));
     s.TID.MSGNUMBER = number;
-    return UppDat(s, s.TempID, UpdAppend, UpdReport);
+    return UppDat(s, s.TempID, UpdAppend, UpdSilent);
 }
 
 // ---------------------------------------------------------------------------
@@ -139,6 +163,7 @@ bool StoreWriter::textWriteFails() {
 // Sections
 
 void StoreWriter::loadSections() {
+    threadIndex_.clear();
     sectionList_.clear();
     sectionIndex_.clear();
     s_.Sections.setPhysical();
@@ -187,12 +212,36 @@ uint32_t StoreWriter::sectionOf(uint8_t dbType, bool& ok) {
 // Threads and identifier strings
 
 FoundThread StoreWriter::FindThread(uint32_t secSysId, std::string_view heading) {
-    ThreadRef t = lookupThread(s_, secSysId, heading);
+    if (heading.size() > threadHeadingWidth) heading = heading.substr(0, threadHeadingWidth);
+    while (!heading.empty() && heading.back() == ' ') heading.remove_suffix(1);
+    auto [section, fresh] = threadIndex_.try_emplace(secSysId);
+    if (fresh) {
+        // In key order: of the threads with one heading, the first is kept.
+        s_.Threads.clearBuffer();
+        s_.THR.SECSYSID = secSysId;
+        s_.Threads.setFrom(ThreadsFile::SECKEY);
+        while (s_.Threads.next() && uint32_t(s_.THR.SECSYSID) == secSysId)
+            section->second.try_emplace(s_.THR.HEADING.str(), ThreadSlot{s_.THR.THREADNUMBER, s_.THR.ALPHA.str()});
+    }
     FoundThread f;
+    auto it = section->second.find(std::string(heading));
+    if (it != section->second.end()) {
+        f.ok = true;
+        f.number = it->second.number;
+        f.alpha = it->second.alpha;
+        return f;
+    }
+    ThreadRef t = addThread(s_, secSysId, heading);
     f.ok = t.ok;
     f.number = t.number;
     f.alpha = t.alpha;
+    if (t.ok) section->second.try_emplace(std::string(heading), ThreadSlot{t.number, t.alpha});
     return f;
+}
+
+void StoreWriter::forgetUncommitted(uint8_t dbType) {
+    threadIndex_.clear();
+    if (dbType != TypeMail) loadSections();
 }
 
 std::optional<std::string> StoreWriter::MessageIdLookup(int mode, uint32_t number) {

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <unordered_map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -66,8 +67,12 @@ void openStagingFiles(Session& s);
 // Closes the staging files (and removes them from disk when remove is set).
 void closeStagingFiles(Session& s, bool remove);
 
-// Appends the current NHR record with its text (NewHR.memo) to NewHR.
+// Appends the current NHR record with its text (NewHR.memo) to NewHR, with
+// the control characters of its names, addresses and subject turned into
+// blanks. The staging appends tell nothing: the run reports the first failed
+// one.
 [[nodiscard]] bool appendStagedMessage(Session& s);
+void blankStagedControls(NewHRRecord& NHR);
 // A carbon copy of the current staged mail: CCT.MAILID = NHR.REFNUMBER,
 // CCT.R_NAME = the first 40 characters of NHR.R_NAME, CCT.R_CISADRESS,
 // CCT.RECIPTYPE from NHR; appended to TempCC.
@@ -144,8 +149,16 @@ public:
     StoreResult StoreStagedMessage(uint8_t dbType, uint32_t secSysId);
 
     // The thread of a heading in a section: the first thread of the section
-    // whose heading (clipped) equals it, else a new one.
+    // whose heading (clipped) equals it, else a new one. The threads of a
+    // section are read once per database and then looked up by their whole
+    // heading, so that many subjects with the same beginning cost no more
+    // than varied ones.
     FoundThread FindThread(uint32_t secSysId, std::string_view heading);
+
+    // The store transaction lost writes (a message was undone, or the whole
+    // transaction rolled back): what the writer remembers of the database
+    // (sections, threads) is read again from the files.
+    void forgetUncommitted(uint8_t dbType);
 
     // The identifier string of a staging number (TempID); mode 1 for the
     // message itself, 2 for the message it refers to.
@@ -195,6 +208,12 @@ private:
     MailboxOwner& owner_;
     std::vector<SectionEntry> sectionList_;
     std::map<std::pair<uint32_t, std::string>, uint32_t> sectionIndex_;
+    struct ThreadSlot {
+        uint32_t number = 0;
+        std::string alpha;
+    };
+    // Per section: the first thread of each whole heading.
+    std::unordered_map<uint32_t, std::unordered_map<std::string, ThreadSlot>> threadIndex_;
     uint64_t stored_ = 0;
     uint64_t attempts_ = 0;
 };

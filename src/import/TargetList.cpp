@@ -12,9 +12,14 @@
 namespace quill {
 
 namespace {
+// A name as the catalogue keeps it: control characters (NUL among them)
+// are blanks, trailing blanks go, at most 100 characters.
 std::string clip(std::string_view v) {
-    while (!v.empty() && (v.back() == ' ' || v.back() == '\0')) v.remove_suffix(1);
-    return std::string(v.substr(0, 100));
+    std::string n(v.substr(0, 100));
+    for (char& ch : n)
+        if (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F) ch = ' ';
+    while (!n.empty() && n.back() == ' ') n.pop_back();
+    return n;
 }
 std::string keyOf(std::string_view name) { return upper1252(clip(name)); }
 
@@ -95,6 +100,19 @@ TargetFound TargetList::FindTargetDatabase(Session& s, std::string_view name, ui
     if (e->redirTarget != 0) {
         auto t = byName_.find(keyOf(e->redirName));
         if (t != byName_.end()) e = &t->second;
+    }
+    // Messages of one kind never go into a database of another kind: forum
+    // messages staged into a Mail database would be stored as mail (and
+    // collide there), mail into a forum as forum messages.
+    uint8_t wanted = kind == TypeMail ? TypeMail : kind == TypeNewsgroup ? TypeNewsgroup : TypeForum;
+    if (e->type != wanted) {
+        if (refused_.insert(e->upper).second && !s.unattended())
+            s.tell("The messages for " + e->description + " are not imported: it is a " +
+                       (e->type == TypeMail ? "Mail" : e->type == TypeNewsgroup ? "Newsgroup" : "Forum") +
+                       " database.",
+                   "Warning!");
+        kind = e->type;
+        return {e->id, false, e->type};
     }
     kind = e->type;
     if (e->importAllowed) touch(*e);
@@ -203,6 +221,7 @@ bool TargetList::takeFirst(TargetEntry& out) {
 void TargetList::clear() {
     byName_.clear();
     touched_.clear();
+    refused_.clear();
 }
 
 std::vector<TargetEntry> TargetList::entries() const {

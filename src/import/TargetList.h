@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -92,6 +93,7 @@ private:
 
     std::map<std::string, TargetEntry> byName_;  // keyed by the upper-cased description
     std::vector<TargetEntry> touched_;
+    std::set<std::string> refused_;  // names already reported as of another kind
     uint32_t nextDir_ = 1;
 };
 

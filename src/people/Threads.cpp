@@ -30,7 +30,12 @@ ThreadRef lookupThread(Session& s, uint32_t secSysId, std::string_view subject) 
         if (uint32_t(s.THR.SECSYSID) != secSysId || upper1252(s.THR.ALPHA.view()) != alphaKey) break;
         if (s.THR.HEADING.view() == heading) return ThreadRef{true, false, s.THR.THREADNUMBER, s.THR.ALPHA.str()};
     }
+    return addThread(s, secSysId, heading);
+}
 
+ThreadRef addThread(Session& s, uint32_t secSysId, std::string_view subject) {
+    if (subject.size() > threadHeadingWidth) subject = subject.substr(0, threadHeadingWidth);
+    const std::string_view heading = trimRight(subject);
     uint32_t number = NextNr(s);
     if (number == 0) {
         s.tell("Transaction Frame Error!", "Warning!");
@@ -43,7 +48,7 @@ ThreadRef lookupThread(Session& s, uint32_t secSysId, std::string_view subject) 
     s.THR.HEADING = heading;
     s.THR.MSGCOUNT = 0;
     if (!UppDat(s, s.Threads, UpdAdd, UpdReportRollback)) return ThreadRef{};
-    return ThreadRef{true, true, number, alpha};
+    return ThreadRef{true, true, number, s.THR.ALPHA.str()};
 }
 
 uint32_t addForumSection(Session& s, uint32_t sectionNumber, std::string_view name) {

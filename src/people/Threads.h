@@ -27,6 +27,9 @@ struct [[nodiscard]] ThreadRef {
 // Threads and Control must be open and the call inside a transaction over
 // them (writes use UppDat mode 8). Leaves the thread in the Threads buffer.
 ThreadRef lookupThread(Session& s, uint32_t secSysId, std::string_view subject);
+// The second half of lookupThread alone: a new thread of the subject, for
+// callers that know there is none yet.
+ThreadRef addThread(Session& s, uint32_t secSysId, std::string_view subject);
 
 // A new section of a forum database: SEC:SECSYSID the next identifier, the
 // section number as the message gives it, the name, count 0. Sections and

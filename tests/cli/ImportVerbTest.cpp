@@ -3,8 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <random>
 #include <string>
@@ -152,6 +157,20 @@ TEST_F(ImportVerb, UsageErrorsAndTypesWithoutReader) {
     EXPECT_EQ(cli({"import", "--type", "Test Fixture", "--mailbox", "Nobody", files / "In.mbx"}), 2);
 }
 
+TEST_F(ImportVerb, IntoANonForumDatabaseAndAMissingTopicAreRefusedBeforeReading) {
+    std::string f = fixture("a.fix", sample());
+    ASSERT_EQ(cli({"import", "--type", "Test Fixture", "--into", "Lotus", f}), 0) << err;  // makes comp.lang.c
+    for (auto args : std::vector<std::vector<std::string>>{
+             {"import", "--type", "Test Fixture", "--into", "comp.lang.c", f},
+             {"import", "--type", "Test Fixture", "--into", "Owner", f},
+             {"import", "--type", "Test Fixture", "--mailbox", "Owner", "--topic", "4711", f},
+             {"import", "--type", "Test Fixture", "--into", "Lotus", "--topic", "4711", f}}) {
+        EXPECT_EQ(cli(args), 2) << ::testing::PrintToString(args);
+        EXPECT_TRUE(contains(err, "import: ")) << err;
+        EXPECT_FALSE(contains(out, "Import Processing")) << out;  // nothing was read
+    }
+}
+
 TEST_F(ImportVerb, SavedDefinitionIsListedAndRunsAgain) {
     std::string f = fixture("a.fix", sample());
     ASSERT_EQ(cli({"db", "add-forum", "Lotus"}), 0) << err;
@@ -291,6 +310,183 @@ TEST(ImportKilled, ArchiveStaysConsistentAndARepeatedImportCompletes) {
         EXPECT_TRUE(archiveProblems(s).empty()) << "killed after " << delay << " ms";
         EXPECT_EQ(archiveDump(s), cleanDump) << "killed after " << delay << " ms";
     }
+}
+
+// Starts the command-line tool with its stderr on a pipe (fd returned).
+struct Child {
+    pid_t pid = -1;
+    int err = -1;
+    ~Child() {
+        if (err >= 0) ::close(err);
+        if (pid > 0) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
+    }
+    int wait() {
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+};
+
+void spawnWithStderr(Child& c, const std::vector<std::string>& args) {
+    int fds[2];
+    if (::pipe(fds) != 0) return;
+    c.pid = ::fork();
+    if (c.pid == 0) {
+        std::vector<char*> argv;
+        std::string path = QUILL_CLI_PATH;
+        argv.push_back(path.data());
+        std::vector<std::string> copy = args;
+        for (auto& a : copy) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        int devnull = ::open("/dev/null", O_WRONLY);
+        if (devnull >= 0) ::dup2(devnull, 1);
+        ::dup2(fds[1], 2);
+        ::close(fds[0]);
+        ::execv(path.c_str(), argv.data());
+        ::_exit(127);
+    }
+    ::close(fds[1]);
+    c.err = fds[0];
+}
+
+// Reads the child's stderr until it holds text (or the child closes it).
+bool readUntil(int fd, const std::string& text, std::string& seen) {
+    char buf[4096];
+    while (seen.find(text) == std::string::npos) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n <= 0) return false;
+        seen.append(buf, std::size_t(n));
+    }
+    return true;
+}
+
+std::vector<std::string> countMismatches(const std::string& home) {
+    RecordingInterface ui;
+    Session s(ui);
+    openInstallation(s, home);
+    std::vector<std::string> v = archiveProblems(s);
+    for (auto& e : listCatalogue(s)) {
+        kit::OpenDb open(s, e);
+        uint64_t n = uint64_t(e.type == TypeMail ? s.Mail.records() : s.MsgNmbr.records());
+        if (n != e.msgCount) v.push_back(e.description + " shows " + std::to_string(e.msgCount) + " holds " + std::to_string(n));
+    }
+    return v;
+}
+
+class ImportSignal : public ::testing::TestWithParam<int> {};
+
+TEST_P(ImportSignal, StopsAtABatchBoundaryWithCountsEqualToTheStoredMessages) {
+    TempDir home, files;
+    std::vector<Fx> msgs;
+    for (int i = 0; i < 6000; ++i) {
+        Fx m;
+        m.number = uint32_t(1000 + i);
+        m.section = "1 General";
+        m.subject = "Subject " + std::to_string(i / 3);
+        m.text = "Body " + std::to_string(i);
+        msgs.push_back(m);
+    }
+    writeFile(files / "big.fix", fixtureText(msgs));
+    Child c;
+    spawnWithStderr(c, {"--home", home.path(), "import", "--type", "Test Fixture", "--into", "Sig", files / "big.fix"});
+    ASSERT_GT(c.pid, 0);
+    std::string seen;
+    ASSERT_TRUE(readUntil(c.err, "Importing messages", seen)) << seen;
+    ::kill(c.pid, GetParam());
+    char buf[4096];
+    while (::read(c.err, buf, sizeof buf) > 0) {
+    }
+    EXPECT_EQ(c.wait(), 1);
+    EXPECT_TRUE(countMismatches(home.path()).empty()) << ::testing::PrintToString(countMismatches(home.path()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, ImportSignal, ::testing::Values(SIGINT, SIGTERM),
+                         [](const auto& info) { return info.param == SIGINT ? "SIGINT" : "SIGTERM"; });
+
+// A small tmpfs mounted on a directory for the test's length (root only).
+struct SmallDisk {
+    std::string dir;
+    bool mounted = false;
+    SmallDisk(const std::string& d, const std::string& size) : dir(d) {
+        ::mkdir(dir.c_str(), 0755);
+        mounted = ::mount("tmpfs", dir.c_str(), "tmpfs", 0, ("size=" + size).c_str()) == 0;
+    }
+    ~SmallDisk() {
+        if (mounted) ::umount2(dir.c_str(), MNT_DETACH);
+    }
+};
+
+std::vector<Fx> bulky(int n, uint32_t first) {
+    std::vector<Fx> v;
+    for (int i = 0; i < n; ++i) {
+        Fx m;
+        m.number = first + uint32_t(i);
+        m.section = "1 General";
+        m.subject = "Bulk " + std::to_string(i % 50);
+        m.text = std::string(3000, char('a' + i % 26)) + std::to_string(i);
+        v.push_back(m);
+    }
+    return v;
+}
+
+TEST(ImportFullDisk, WhileStagingEndsWithOneClearMessageAndKeepsTheArchive) {
+    TempDir home, files;
+    ASSERT_EQ(runCli({"--home", home.path(), "init"}), 0);
+    writeFile(files / "first.fix", fixtureText(bulky(20, 1)));
+    ASSERT_EQ(runCli({"--home", home.path(), "import", "--type", "Test Fixture", "--into", "Disk", files / "first.fix"}), 0);
+    SmallDisk temp(home / "TEMP", "1m");
+    if (!temp.mounted) GTEST_SKIP() << "needs root to mount a small tmpfs";
+    writeFile(files / "big.fix", fixtureText(bulky(2000, 100)));
+    std::string out, err;
+    int rc = runCli({"--home", home.path(), "--yes", "import", "--type", "Test Fixture", "--into", "Disk", files / "big.fix"},
+                    &out, &err);
+    EXPECT_EQ(rc, 1) << out << err;
+    EXPECT_TRUE(contains(err, "The temporary import file could not be written")) << err;
+    EXPECT_TRUE(contains(err, home / "TEMP")) << err;
+    EXPECT_TRUE(contains(err, "full")) << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '!'), 3) << err;  // the low-space question and the one message
+    EXPECT_FALSE(contains(err, "Record add error")) << err;
+    RecordingInterface ui;
+    Session s(ui);
+    openInstallation(s, home.path());
+    auto cat = listCatalogue(s);
+    ASSERT_EQ(cat.size(), 1u);
+    EXPECT_EQ(cat[0].msgCount, 20u);
+    EXPECT_TRUE(archiveProblems(s).empty());
+}
+
+TEST(ImportFullDisk, WhileStoringEndsNonZeroAndKeepsWhatWasStoredBefore) {
+    TempDir outer, files;
+    SmallDisk data(outer / "home", "3m");
+    if (!data.mounted) GTEST_SKIP() << "needs root to mount a small tmpfs";
+    std::string home = data.dir;
+    ASSERT_EQ(runCli({"--home", home, "init"}), 0);
+    writeFile(files / "first.fix", fixtureText(bulky(20, 1)));
+    ASSERT_EQ(runCli({"--home", home, "--yes", "import", "--type", "Test Fixture", "--into", "Disk", files / "first.fix"}), 0);
+    SmallDisk temp(home + "/TEMP", "64m");
+    ASSERT_TRUE(temp.mounted);
+    writeFile(files / "big.fix", fixtureText(bulky(3000, 100)));
+    std::string out, err;
+    int rc = runCli({"--home", home, "--yes", "import", "--type", "Test Fixture", "--into", "Disk", files / "big.fix"}, &out,
+                    &err);
+    EXPECT_EQ(rc, 1) << out << err;
+    EXPECT_TRUE(contains(err, "database or disk is full")) << err;
+    EXPECT_TRUE(contains(err, "import ended early: ")) << err;
+    EXPECT_TRUE(contains(err, " to " + home + ": ")) << err;
+    RecordingInterface ui;
+    Session s(ui);
+    openInstallation(s, home);
+    auto cat = listCatalogue(s);
+    ASSERT_EQ(cat.size(), 1u);
+    EXPECT_GE(cat[0].msgCount, 20u);
+    EXPECT_LT(cat[0].msgCount, 3020u);
+    EXPECT_TRUE(archiveProblems(s).empty()) << ::testing::PrintToString(archiveProblems(s));
+    // The figure printed is what is stored.
+    EXPECT_TRUE(contains(out, "imported " + std::to_string(cat[0].msgCount - 20) + " ")) << out;
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // preferences with their defaults and limits.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include "database/Catalogue.h"
 #include "database/Common.h"
 #include "database/Installation.h"
@@ -124,6 +126,7 @@ TEST(Directories, SavedSettingIsUsedAtTheNextStart) {
     Installation inst;
     Session& s = inst.s();
     std::string data = inst.dir / "data";
+    ASSERT_EQ(::mkdir(data.c_str(), 0755), 0);
     std::string t = data;
     ASSERT_TRUE(AutoPath(s, 2, 18, t));
     ASSERT_TRUE(AutoPath(s, 4, 18, t));

@@ -486,7 +486,10 @@ TEST_P(FailedWrite, CommittedBatchesAreCompleteAndAReimportEqualsOneCleanRun) {
     ImportDefinition d = def({"in.fix"});
     d.mailbox = mailbox();
 
-    RunOutcome failed = runImport(s, d, opts([&](RunOptions& o) { o.failAtMessage = c.failAt; }));
+    RunOutcome failed = runImport(s, d, opts([&](RunOptions& o) {
+        o.failAtMessage = c.failAt;
+        o.commitSeconds = 0;  // a commit after every 400 messages
+    }));
     EXPECT_FALSE(failed.ok);
     bool told = false;
     for (auto& m : inst.ui.messages)
@@ -521,6 +524,172 @@ INSTANTIATE_TEST_SUITE_P(Kinds, FailedWrite,
                          [](const auto& info) {
                              return std::string(info.param.kind) + "_at_" + std::to_string(info.param.failAt);
                          });
+
+// Every catalogue count equals the records of its database.
+std::vector<std::string> catalogueCountProblems(Session& s) {
+    std::vector<std::string> v;
+    for (auto& e : listCatalogue(s)) {
+        kit::OpenDb open(s, e);
+        uint64_t n = uint64_t(e.type == TypeMail ? s.Mail.records() : s.MsgNmbr.records());
+        if (n != e.msgCount)
+            v.push_back(e.description + " shows " + std::to_string(e.msgCount) + " but holds " + std::to_string(n));
+    }
+    return v;
+}
+
+TEST_P(FailedWrite, FiguresShowOnlyWhatWasCommitted) {
+    write("in.fix", input());
+    ImportDefinition d = def({"in.fix"});
+    d.mailbox = mailbox();
+    RunOutcome failed = runImport(s, d, opts([&](RunOptions& o) { o.failAtMessage = GetParam().failAt; }));
+    EXPECT_FALSE(failed.ok);
+    EXPECT_EQ(failed.display.imported, storedHeaders(s));
+    EXPECT_EQ(failed.display.status, storedHeaders(s) ? "The import process has finished!" : "No messages to import!");
+    EXPECT_TRUE(catalogueCountProblems(s).empty()) << ::testing::PrintToString(catalogueCountProblems(s));
+}
+
+struct RejectCase {
+    const char* kind;
+    uint64_t at;
+    bool rollsBackAll;
+};
+void PrintTo(const RejectCase& c, std::ostream* os) {
+    *os << c.kind << " refusing message " << c.at << (c.rollsBackAll ? " with its transaction" : "");
+}
+
+class UnstorableMessage : public RunFixture, public ::testing::WithParamInterface<RejectCase> {};
+
+TEST_P(UnstorableMessage, IsSkippedAndReportedAndTheOtherMessagesAreStored) {
+    const RejectCase& c = GetParam();
+    std::string kind = c.kind;
+    std::vector<Fx> msgs = kind == "forum"  ? forumMessages(7000, 1000)
+                           : kind == "mail" ? mailMessages(1000)
+                                            : newsMessages(1000, "comp.bad");
+    write("in.fix", msgs);
+    ImportDefinition d = def({"in.fix"});
+    d.mailbox = mailbox();
+    RunOutcome r = runImport(s, d, opts([&](RunOptions& o) {
+                                 o.rejectAtMessage = c.at;
+                                 o.rejectRollsBackAll = c.rollsBackAll;
+                             }));
+    ASSERT_TRUE(r.ok) << r.failure << dump(inst.ui);
+    EXPECT_EQ(storedHeaders(s), 999u);
+    EXPECT_EQ(r.display.imported, 999u);
+    EXPECT_EQ(r.display.bad, 1u);
+    EXPECT_EQ(r.display.skipped, 1u);
+    int reports = 0;
+    for (auto& m : inst.ui.messages)
+        if (m.caption == " Import Error " && m.text.find(" of " + files / "in.fix" + " (\"") != std::string::npos &&
+            m.text.find("could not be stored") != std::string::npos)
+            ++reports;
+    EXPECT_EQ(reports, 1) << dump(inst.ui);
+    EXPECT_TRUE(archiveProblems(s).empty()) << ::testing::PrintToString(archiveProblems(s));
+    EXPECT_TRUE(catalogueCountProblems(s).empty()) << ::testing::PrintToString(catalogueCountProblems(s));
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, UnstorableMessage,
+                         ::testing::Values(RejectCase{"forum", 1, false}, RejectCase{"forum", 437, true},
+                                           RejectCase{"mail", 500, false}, RejectCase{"mail", 403, true},
+                                           RejectCase{"news", 1000, false}, RejectCase{"news", 620, true}),
+                         [](const auto& info) {
+                             return std::string(info.param.kind) + "_at_" + std::to_string(info.param.at) +
+                                    (info.param.rollsBackAll ? "_whole" : "_alone");
+                         });
+
+TEST_F(RunFixture, NamesDifferingOnlyByControlCharactersAreOneDatabase) {
+    std::vector<Fx> msgs = forumMessages(10, 3, std::string("Bad\0Forum", 9));
+    for (auto& m : forumMessages(20, 3, "Bad Forum")) msgs.push_back(m);
+    for (auto& m : forumMessages(30, 3, "Good Forum")) msgs.push_back(m);
+    msgs[1].ref = 0;
+    msgs[1].subject = std::string("Sub\x01ject\0", 9);
+    msgs[1].from = std::string("Tab\tName <70000,9>");
+    write("a.fix", msgs);
+    RunOutcome r = runImport(s, def({"a.fix"}));
+    ASSERT_TRUE(r.ok) << r.failure << dump(inst.ui);
+    EXPECT_EQ(r.display.imported, 9u);
+    auto cat = listCatalogue(s);
+    ASSERT_EQ(cat.size(), 2u);
+    EXPECT_EQ(cat[0].description, "Bad Forum");
+    EXPECT_EQ(cat[0].msgCount, 6u);
+    std::string d = archiveDump(s);
+    EXPECT_NE(d.find("[Sub ject]"), std::string::npos) << d;
+    EXPECT_EQ(d.find('\t'), std::string::npos);
+    EXPECT_TRUE(archiveProblems(s).empty()) << ::testing::PrintToString(archiveProblems(s));
+}
+
+TEST_F(RunFixture, ForumMessagesNamedLikeTheMailboxAreRefusedAndItsMailIsStored) {
+    std::vector<Fx> msgs = forumMessages(10, 4, "Owner");
+    for (auto& m : mailMessages(10)) msgs.push_back(m);
+    write("a.fix", msgs);
+    ImportDefinition d = def({"a.fix"});
+    d.mailbox = mailbox();
+    RunOutcome r = runImport(s, d);
+    ASSERT_TRUE(r.ok) << r.failure << dump(inst.ui);
+    EXPECT_EQ(r.display.imported, 10u);
+    EXPECT_EQ(r.display.skipped, 4u);
+    EXPECT_TRUE(hasMessage(inst.ui, "The messages for Owner are not imported: it is a Mail database.", "Warning!"))
+        << dump(inst.ui);
+    EXPECT_EQ(storedHeaders(s), 10u);
+    EXPECT_TRUE(archiveProblems(s).empty()) << ::testing::PrintToString(archiveProblems(s));
+}
+
+TEST_F(RunFixture, StoppingWhileStoringLeavesCatalogueCountsEqualToTheStoredMessages) {
+    write("a.fix", forumMessages(100, 1500));
+    static const ReaderRegistry registry = fixtureRegistry();
+    ImportRun run(s, def({"a.fix"}), opts([&](RunOptions& o) {
+                      o.registry = &registry;
+                      o.commitSeconds = 0;  // a commit after every 400 messages
+                  }));
+    while (run.step() && run.display().imported < 800) {
+    }
+    ASSERT_FALSE(run.closed());
+    inst.ui.answer = RecordingInterface::Answer::Yes;
+    ASSERT_TRUE(run.requestStop());
+    EXPECT_EQ(run.display().imported, storedHeaders(s));
+    EXPECT_LT(storedHeaders(s), 1500u);
+    EXPECT_TRUE(catalogueCountProblems(s).empty()) << ::testing::PrintToString(catalogueCountProblems(s));
+    EXPECT_TRUE(archiveProblems(s).empty()) << ::testing::PrintToString(archiveProblems(s));
+}
+
+TEST_F(RunFixture, SelectedFilesAreReadInTheOrderGiven) {
+    for (std::string n : {"c", "a", "b"}) write(n + ".fix", forumMessages(n[0] * 10u, 1));
+    static const ReaderRegistry registry = fixtureRegistry();
+    ImportRun run(s, def({"c.fix", "a.fix", "b.fix"}), opts([&](RunOptions& o) { o.registry = &registry; }));
+    std::vector<std::string> order;
+    while (run.step()) {
+        std::string f = run.display().fileName;
+        if (!f.empty() && (order.empty() || order.back() != f)) order.push_back(f);
+    }
+    EXPECT_EQ(order, (std::vector<std::string>{files / "c.fix", files / "a.fix", files / "b.fix"}));
+}
+
+TEST_F(RunFixture, ThreadsSharingTheirBeginningAreFoundByTheirWholeSubject) {
+    std::vector<Fx> msgs;
+    for (std::string subject : {"Question about A", "Question about B", "Question about A", "question about a",
+                                "Question about B", "Question about A"}) {
+        Fx m = forumMessages(uint32_t(100 + msgs.size()), 1)[0];
+        m.ref = 0;
+        m.subject = subject;
+        m.section = "1 General";
+        msgs.push_back(m);
+    }
+    write("a.fix", msgs);
+    ASSERT_TRUE(runImport(s, def({"a.fix"})).ok);
+    std::string d = archiveDump(s);
+    EXPECT_NE(d.find("thread General / Question about A count=3"), std::string::npos) << d;
+    EXPECT_NE(d.find("thread General / Question about B count=2"), std::string::npos) << d;
+    EXPECT_NE(d.find("thread General / question about a count=1"), std::string::npos) << d;
+    // Stored in a later run, the same subject joins the thread it has.
+    write("b.fix", {[&] {
+              Fx m = msgs[1];
+              m.number = 200;
+              return m;
+          }()});
+    ASSERT_TRUE(runImport(s, def({"b.fix"})).ok);
+    d = archiveDump(s);
+    EXPECT_NE(d.find("thread General / Question about B count=3"), std::string::npos) << d;
+    EXPECT_TRUE(archiveProblems(s).empty()) << ::testing::PrintToString(archiveProblems(s));
+}
 
 }  // namespace
 }  // namespace quill::test

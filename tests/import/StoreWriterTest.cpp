@@ -151,13 +151,18 @@ TEST_F(WriterFixture, ReplyWhoseAnsweredMessageIsMissingIsThreadedBySubject) {
     EXPECT_EQ(h[2].threadHeading, "Gamma");
 }
 
-TEST_F(WriterFixture, ForumMessageTwiceInOneRunIsStoredAndCountedOnce) {
-    RunOutcome r = import({forum(30, 0, "Twice", "first copy"), forum(30, 0, "Twice", "second copy")});
+TEST_F(WriterFixture, ForumMessageTwiceInOneRunIsUpdatedByTheSecondCopyAndCountedOnce) {
+    RunOutcome r = import({forum(30, 0, "Twice", "first copy"), forum(31, 0, "Other"),
+                           forum(30, 0, "Twice", "second copy")});
     ASSERT_TRUE(r.ok);
+    // Every staged copy is accounted for: the second one updated the first.
+    EXPECT_EQ(r.display.staged, 3u);
+    EXPECT_EQ(r.display.imported + r.display.skipped, 3u);
     auto h = headers("Forum");
-    ASSERT_EQ(h.size(), 1u);
-    EXPECT_EQ(h[0].text, "first copy");
+    ASSERT_EQ(h.size(), 2u);
+    EXPECT_EQ(h[0].text, "second copy");
     EXPECT_TRUE(archiveProblems(s).empty()) << ::testing::PrintToString(archiveProblems(s));
+    EXPECT_EQ(database("Forum").msgCount, 2u);
 }
 
 TEST_F(WriterFixture, ReimportUpdatesTheStoredCopyAndCountsItOnce) {
