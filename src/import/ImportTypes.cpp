@@ -159,7 +159,7 @@ uint32_t ReaderContext::stageId(std::string_view idString) {
     return n;
 }
 
-HeaderContext ReaderContext::headerContext() const {
+HeaderContext ReaderContext::headerContext() {
     HeaderContext hc;
     hc.importType = def.typeName;
     hc.ownerAddress = owner.address;

@@ -132,7 +132,7 @@ public:
                                               const KnownValues* known = nullptr);
 
 private:
-    HeaderContext headerContext() const;
+    HeaderContext headerContext();
 };
 
 // How opening a file went.
