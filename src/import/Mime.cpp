@@ -237,8 +237,9 @@ std::string parameterOf(const std::vector<std::string_view>& pieces, std::string
         }
         if (rest.front() != '*') continue;
         rest.remove_prefix(1);
-        const bool extended = !rest.empty() && rest.back() == '*';
-        if (extended) rest.remove_suffix(1);
+        // "name*=" (one extended value), "name*0=", "name*1*=".
+        const bool extended = rest.empty() || rest.back() == '*';
+        if (!rest.empty() && rest.back() == '*') rest.remove_suffix(1);
         int section = 0;
         if (!rest.empty()) {
             section = 0;
