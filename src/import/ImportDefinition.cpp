@@ -84,7 +84,12 @@ uint32_t saveImportDefinition(Session& s, ImportDefinition& def) {
         (void)s.store.rollback();
         return done(0);
     }
-    if (def.description.empty()) def.description = savedDescription(today(), clockNow());
+    if (def.description.empty()) {
+        // The description field holds 50 characters: the caller keeps what is saved.
+        FStr<50> saved;
+        saved = savedDescription(today(), clockNow());
+        def.description = saved.str();
+    }
     def.id = id;
     s.Batches.clearBuffer();
     definitionToBatches(def, s.BAT);

@@ -353,11 +353,13 @@ namespace {
 // parameters anywhere in them count.
 struct PartHeader {
     std::string text;  // the lines joined, each after "\n"
-    void add(std::string_view line) {
+    bool continues = false;  // the last entry added goes on in the next one
+    void add(const LineEntry& e) {
         if (text.size() < 16384) {
-            text += '\n';
-            text.append(line.substr(0, 16384));
+            if (!continues) text += '\n';
+            text.append(e.text());
         }
+        continues = e.SPLITLINE != 0;
     }
     // The header's fields, folded lines joined.
     BodyEncoding read(ContentType& ct, bool& typeSeen) const {
@@ -439,8 +441,8 @@ std::uint8_t ChooseMimePart(LineQueue& queue, std::size_t firstLine, std::size_t
         }
         std::string_view t = e.text();
         if (inPartHeader) {
-            if (!isEmptyLine(e)) {
-                header.add(t);
+            if (!isEmptyLine(e) || header.continues) {
+                header.add(e);
                 markRemoved(e);
                 continue;
             }
@@ -450,7 +452,7 @@ std::uint8_t ChooseMimePart(LineQueue& queue, std::size_t firstLine, std::size_t
             ContentType ct;
             bool typeSeen = false;
             BodyEncoding enc = header.read(ct, typeSeen);
-            header.text.clear();
+            header = PartHeader{};
             switch (PartKind k = kindOf(ct, typeSeen)) {
                 case PartKind::Plain:
                 case PartKind::Html:
@@ -637,9 +639,18 @@ DetectedContent DetectMessageContent(LineQueue& queue, std::size_t firstLine,
 
 namespace {
 
+// Most body bytes decoded for one text. The stored text holds at most
+// MessageTextMax characters; every character comes from at most four bytes
+// of plain text, and HTML markup rarely takes more than fifteen times the
+// text it shows, so this is enough for any text while it keeps the work per
+// message bounded.
+constexpr std::size_t DecodeInputMax = 16 * MessageTextMax;
+
 // The kept lines of firstLine..lastLine as physical lines (split entries
 // joined), each passed to f(line); empty lines before the first line with
 // text are passed over.
+// f returns false to stop. A physical line is passed on in pieces of at
+// most DecodeInputMax bytes.
 template <class F>
 void forKeptLines(const LineQueue& queue, std::size_t firstLine, std::size_t lastLine, F f) {
     std::string joined;
@@ -650,10 +661,10 @@ void forKeptLines(const LineQueue& queue, std::size_t firstLine, std::size_t las
         if (isRemoved(e)) continue;
         if (!taken && e.empty() && !pieceOpen) continue;
         taken = true;
-        joined.append(e.text());
+        if (joined.size() < DecodeInputMax) joined.append(e.text());
         pieceOpen = e.SPLITLINE != 0;
         if (pieceOpen && n < lastLine) continue;
-        f(std::string_view(joined));
+        if (!f(std::string_view(joined))) return;
         joined.clear();
         pieceOpen = false;
     }
@@ -666,7 +677,6 @@ bool isUpperHex(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'
 bool looksQuotedPrintable(const LineQueue& queue, std::size_t firstLine, std::size_t lastLine) {
     bool any = false, stray = false;
     forKeptLines(queue, firstLine, lastLine, [&](std::string_view line) {
-        if (stray) return;
         std::string_view t = line;
         while (!t.empty() && isBlankOrTab(t.back())) t.remove_suffix(1);
         for (std::size_t i = t.find('='); i != std::string_view::npos; i = t.find('=', i + 1)) {
@@ -677,9 +687,10 @@ bool looksQuotedPrintable(const LineQueue& queue, std::size_t firstLine, std::si
                 i += 2;
             } else {
                 stray = true;
-                return;
+                return false;
             }
         }
+        return true;
     });
     return any && !stray;
 }
@@ -737,6 +748,7 @@ std::string decodedBody(const LineQueue& queue, std::size_t firstLine, std::size
                     bytes.push_back(char((bits >> count) & 0xFF));
                 }
             }
+            return bytes.size() < DecodeInputMax;
         });
         // Line ends of the decoded text become CR LF.
         out.reserve(bytes.size() + bytes.size() / 16);
@@ -761,6 +773,7 @@ std::string decodedBody(const LineQueue& queue, std::size_t firstLine, std::size
         } else if (decodeQuotedPrintableLine(line, out)) {
             out += "\r\n";
         }
+        return out.size() < DecodeInputMax;
     });
     return out;
 }
