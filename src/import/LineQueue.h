@@ -150,6 +150,11 @@ inline bool isRemoved(const LineEntry& entry) {
 // Appends one physical line (without its line end), split into entries of at
 // most LineWidth bytes. An empty line is one entry of length 0.
 inline void addLine(LineQueue& queue, std::string_view line) {
+    if (queue.heldBytes + LineEntryCost > queue.byteBudget) {
+        // Full: the line's entries are counted, not built.
+        queue.droppedLines += line.empty() ? 1 : (line.size() + LineWidth - 1) / LineWidth;
+        return;
+    }
     do {
         LineEntry e;
         e.setText(line);
