@@ -507,8 +507,9 @@ std::uint8_t ChooseMimePart(LineQueue& queue, std::size_t firstLine, std::size_t
         if (queue.encoding.attachments.empty())
             queue.encoding.attachments.push_back(attachmentLine({}, {}, 0));
     }
-    if (!haveKept) return 0;
-    return kept == PartKind::Html ? 1 : kept == PartKind::Enriched ? 2 : 0;
+    // An enriched part is reported as plain (readers test the result for
+    // HTML only); the text builder knows it by its media type.
+    return haveKept && kept == PartKind::Html ? 1 : 0;
 }
 
 std::uint8_t ChooseMimePartByLine(MimeLineFilter& f, std::string_view line) {
@@ -842,7 +843,8 @@ std::string BuildMessageText(std::uint8_t contentKind, const LineQueue& queue,
                        upper1252(std::string_view(out).substr(0, 8)).find("HTML") != std::string::npos);
     if (html) {
         ConvertHtml(out, false);
-    } else if (contentKind == ContentEnriched) {
+    } else if (contentKind == ContentEnriched ||
+               (contentKind == ContentPlain && (enc.mediaType == "text/enriched" || enc.mediaType == "text/richtext"))) {
         out = ConvertEnrichedText(out);
     }
     cutText(out);

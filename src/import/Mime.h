@@ -77,7 +77,8 @@ std::string attachmentLine(std::string_view mediaType, std::string_view fileName
 // becomes the part's transfer encoding and charset; when none is, every line
 // goes and queue.encoding.attachments names what the parts held. A body in
 // which the boundary never occurs keeps every line. Returns 1 when the kept
-// part is HTML (2 when it is enriched text is reported as 0, like plain).
+// part is HTML; an enriched part gives 0 like plain, and the text builder
+// converts it by the media type it finds in queue.encoding.
 std::uint8_t ChooseMimePart(LineQueue& queue, std::size_t firstLine, std::size_t lastLine,
                             std::string_view boundary);
 

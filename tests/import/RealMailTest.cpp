@@ -147,6 +147,12 @@ TEST(ChooseMimePart, PartWithoutContentTypeIsPlainText) {
     EXPECT_EQ(ChooseMimePartByLine(f, "--=_boundary1"), MimeEndMessage);
 }
 
+TEST(ChooseMimePart, EnrichedPartIsReportedAsPlainAndStillConverted) {
+    LineQueue q = splitLines("--=_b1\nContent-Type: text/enriched\n\n<bold>Hi</bold> <<x\n--=_b1--\n");
+    EXPECT_EQ(ChooseMimePart(q, 1, q.size(), "=_b1"), 0);
+    EXPECT_EQ(BuildMessageText(ContentPlain, q, 1, q.size()), "Hi <x\r\n");
+}
+
 TEST(ChooseMimePart, PreambleGoesWhenAPartIsChosen) {
     EXPECT_EQ(mailText("From: a@b.org\nContent-Type: multipart/alternative; boundary=\"b\"\n\n"
                        "This is a multi-part message in MIME format.\n\n--b\nContent-Type: text/plain\n\nreal text\n--b--\n"),
