@@ -135,14 +135,17 @@ const std::vector<Verb>& verbs() {
          "      active one; with several or no matches it lists the candidates and exits 1.\n\n"
          "A duplicate name is refused with the catalogue's message and exit status 1.",
          verbDb},
-        {"parse", "FILE [--owner ADDRESS] [--json]",
+        {"parse", "FILE [--owner ADDRESS] [--type NAME] [--json]",
          "Reads one Internet message file (RFC 822 headers and body, as a mail or news reader\n"
          "stages it) and prints what the parsers find: sender and receiver name and address,\n"
          "subject, date and time, newsgroup, message kind, content kind, the line where the\n"
          "body starts, and the text that would be stored. With --json one object with the\n"
          "keys of 'messages --json' plus message_kind, content_kind and body_start.\n"
          "Mail is read as a mailbox reader reads it: the owner of the mailbox is the\n"
-         "receiver of mail that others sent. --owner ADDRESS names that owner.",
+         "receiver of mail that others sent. --owner ADDRESS names that owner.\n"
+         "--type NAME reads the message exactly as that mail or news import type's reader\n"
+         "does (see import --list-types); without it a message with a Newsgroups line is\n"
+         "read as news (\"Unix News\"), any other as mail (\"Generic Mail Type 2\").",
          verbParse},
         {"import",
          "--type NAME [--into FORUM] [--mailbox MAILDB] [--recursive DIR | --dir DIR | FILE...] [options]",

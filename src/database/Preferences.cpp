@@ -262,7 +262,19 @@ int32_t SetTime(Session& s, std::string& label, std::string& picture) {
 std::string formatDate(int32_t date, const std::string& picture) {
     if (date <= 0) return {};
     Ymd d = ymdFromDate(date);
-    char b[32];
+    char b[48];
+    if (picture == "@D18") {
+        // The system's long date: weekday, month name, day and year.
+        static const char* const weekdays[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
+                                               "Thursday", "Friday", "Saturday"};
+        static const char* const months[] = {"January", "February", "March",     "April",   "May",      "June",
+                                             "July",    "August",   "September", "October", "November", "December"};
+        if (d.month < 1 || d.month > 12) return {};
+        // The remainder of a day number by 7 is its weekday, Sunday = 0.
+        const int weekday = int(date % 7);
+        std::snprintf(b, sizeof b, "%s, %s %d, %04d", weekdays[weekday], months[d.month - 1], d.day, d.year);
+        return b;
+    }
     if (picture == "@D2-") std::snprintf(b, sizeof b, "%02d-%02d-%04d", d.month, d.day, d.year);
     else if (picture == "@D6-") std::snprintf(b, sizeof b, "%02d-%02d-%04d", d.day, d.month, d.year);
     else if (picture == "@D10-") std::snprintf(b, sizeof b, "%04d-%02d-%02d", d.year, d.month, d.day);
@@ -281,7 +293,8 @@ std::string formatTime(int32_t time, const std::string& picture) {
     if (time <= 0) return {};
     Hms h = hmsFromTime(time);
     char b[32];
-    if (picture == "@T1") std::snprintf(b, sizeof b, "%02d:%02d", h.hour, h.minute);
+    // @T7, the system's short time: hours and minutes.
+    if (picture == "@T1" || picture == "@T7") std::snprintf(b, sizeof b, "%02d:%02d", h.hour, h.minute);
     else if (picture == "@T3")
         std::snprintf(b, sizeof b, "%02d:%02d%s", h.hour % 12 == 0 ? 12 : h.hour % 12, h.minute, h.hour < 12 ? "AM" : "PM");
     else {

@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "database/Charset.h"
+
 namespace quill {
 
 // Unsigned 32-bit, stored little-endian, alignment 1.
@@ -72,9 +74,10 @@ struct FStr {
         return std::string_view(c, n);
     }
     bool empty() const { return view().empty(); }
-    // Assigning clips to N bytes and pads with blanks.
+    // Assigning clips to N bytes and pads with blanks. The cut never falls
+    // inside a character reference "&#NNNN;": the reference is left out whole.
     FStr& operator=(std::string_view s) {
-        std::size_t n = s.size() < N ? s.size() : N;
+        std::size_t n = referenceSafeLength(s, N);
         if (n) std::memcpy(c, s.data(), n);
         std::memset(c + n, ' ', N - n);
         return *this;

@@ -7,6 +7,8 @@
 #include <array>
 #include <string_view>
 
+#include "import/Charsets.h"
+
 namespace quill {
 
 namespace {
@@ -50,21 +52,6 @@ void clipTrailingBlanks(std::string& s) {
     s.resize(n);
 }
 
-enum class Charset { Latin1, Latin2, Ascii };
-
-// Recognises the character sets this decoder serves; an RFC 2231 language
-// suffix ("*en") is ignored.
-bool knownCharset(std::string_view name, Charset& cs) {
-    std::size_t star = name.find('*');
-    if (star != std::string_view::npos) name = name.substr(0, star);
-    std::string up;
-    for (char c : name) up += asciiUpper(c);
-    if (up == "ISO-8859-1") { cs = Charset::Latin1; return true; }
-    if (up == "ISO-8859-2") { cs = Charset::Latin2; return true; }
-    if (up == "US-ASCII") { cs = Charset::Ascii; return true; }
-    return false;
-}
-
 void decodeBase64(std::string_view in, std::string& out) {
     unsigned bits = 0;
     int count = 0;
@@ -76,14 +63,13 @@ void decodeBase64(std::string_view in, std::string& out) {
         count += 6;
         if (count >= 8) {
             count -= 8;
-            if (out.size() >= EncodedWordMaxDecoded) return;
             out += char((bits >> count) & 0xFF);
         }
     }
 }
 
 void decodeQ(std::string_view in, std::string& out) {
-    for (std::size_t i = 0; i < in.size() && out.size() < EncodedWordMaxDecoded; ++i) {
+    for (std::size_t i = 0; i < in.size(); ++i) {
         char c = in[i];
         if (c == '_') {
             out += ' ';
@@ -125,39 +111,108 @@ char DecodeQuotedHex(char first, char second) {
     return char(0x80 + hi * 16 + lo);
 }
 
-void DecodeEncodedWord(std::string& field) {
-    clipTrailingBlanks(field);
-    const std::size_t start = field.find("=?");
-    if (start == std::string::npos) return;
-    const std::size_t q1 = field.find('?', start + 2);
-    if (q1 == std::string::npos || q1 + 2 >= field.size() || field[q1 + 2] != '?') return;
-    Charset cs;
-    if (!knownCharset(std::string_view(field).substr(start + 2, q1 - start - 2), cs)) return;
-    const char encoding = asciiUpper(field[q1 + 1]);
-    if (encoding != 'B' && encoding != 'Q') return;
+namespace {
+
+// One encoded word "=?charset?B|Q?text?=" at s[i] ("=?" there).
+struct EncodedWord {
+    std::size_t length = 0;  // 0: no encoded word here
+    std::string_view charset;
+    char encoding = 0;
+    std::string_view text;
+};
+
+EncodedWord readWord(std::string_view s, std::size_t i) {
+    EncodedWord w;
+    const std::size_t q1 = s.find('?', i + 2);
+    if (q1 == std::string_view::npos || q1 == i + 2 || q1 + 2 >= s.size() || s[q1 + 2] != '?') return w;
+    const std::string_view charset = s.substr(i + 2, q1 - i - 2);
+    for (char c : charset)
+        if (c == ' ' || c == '\t' || c == '=') return w;
+    const char encoding = asciiUpper(s[q1 + 1]);
+    if (encoding != 'B' && encoding != 'Q') return w;
     // The word ends at the first "?=" after the encoding: an escape right at
     // the start of the text ("?Q?=E9...") must not be taken for the end.
     const std::size_t textStart = q1 + 3;
-    const std::size_t end = field.find("?=", textStart);
-    if (end == std::string::npos) return;
+    const std::size_t end = s.find("?=", textStart);
+    if (end == std::string_view::npos) return w;
+    w.length = end + 2 - i;
+    w.charset = charset;
+    w.encoding = encoding;
+    w.text = s.substr(textStart, end - textStart);
+    return w;
+}
 
-    std::string decoded;
-    std::string_view encoded = std::string_view(field).substr(textStart, end - textStart);
-    if (encoding == 'B') decodeBase64(encoded, decoded);
-    else decodeQ(encoded, decoded);
-    for (char& c : decoded) {
-        auto u = static_cast<unsigned char>(c);
-        // A header field is one line: control characters become blanks.
-        if (u < 32 || u == 127) c = ' ';
-        else if (cs == Charset::Latin2) c = char(mapIso88592(u));
+bool onlyBlanks(std::string_view s) {
+    for (char c : s)
+        if (c != ' ' && c != '\t' && c != '\r' && c != '\n') return false;
+    return true;
+}
+
+// Decodes every encoded word of a header text. The bytes of adjacent words
+// in one charset are joined before conversion, so a character split across
+// two words stays whole; white space between two words is dropped (RFC
+// 2047). Text outside the words is converted as undeclared text when
+// convertPlain is set (raw UTF-8 in a header), else kept as it is.
+std::string decodeWords(std::string_view s, bool convertPlain) {
+    std::string out;
+    std::string pending;          // decoded bytes not yet converted
+    std::string pendingCharset;
+    auto flushPending = [&] {
+        if (pending.empty()) return;
+        out += toArchiveText(pending, pendingCharset);
+        pending.clear();
+    };
+    auto putPlain = [&](std::string_view t) {
+        if (t.empty()) return;
+        flushPending();
+        out += convertPlain ? toArchiveText(t, {}) : std::string(t);
+    };
+    std::size_t plainFrom = 0;
+    bool afterWord = false;
+    std::size_t i = s.find("=?");
+    while (i != std::string_view::npos) {
+        const EncodedWord w = readWord(s, i);
+        if (w.length == 0) {
+            i = s.find("=?", i + 2);
+            continue;
+        }
+        const std::string_view between = s.substr(plainFrom, i - plainFrom);
+        if (!(afterWord && onlyBlanks(between))) putPlain(between);
+        std::string bytes;
+        if (w.encoding == 'B') decodeBase64(w.text, bytes);
+        else decodeQ(w.text, bytes);
+        std::string charset(w.charset);
+        if (charset != pendingCharset) flushPending();
+        pendingCharset = std::move(charset);
+        pending += bytes;
+        afterWord = true;
+        plainFrom = i + w.length;
+        i = s.find("=?", plainFrom);
     }
-    clipTrailingBlanks(decoded);
+    putPlain(s.substr(plainFrom));
+    flushPending();
+    // A header field is one line: control characters become blanks.
+    for (char& c : out) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 32 || u == 127) c = ' ';
+    }
+    return out;
+}
 
-    std::string result = field.substr(0, start);
-    result += decoded;
-    result.append(field, end + 2, std::string::npos);
+}  // namespace
+
+void DecodeEncodedWord(std::string& field) {
+    clipTrailingBlanks(field);
+    if (field.find("=?") == std::string::npos) return;
+    std::string result = decodeWords(field, false);
     clipTrailingBlanks(result);
     field = std::move(result);
+}
+
+std::string decodeHeaderText(std::string_view raw) {
+    std::string result = decodeWords(raw, true);
+    clipTrailingBlanks(result);
+    return result;
 }
 
 }  // namespace quill

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 #include "database/Types.h"
 
@@ -24,16 +25,18 @@ char DecodeQuotedHex(char first, char second);
 // become "?".
 unsigned char mapIso88592(unsigned char c);
 
-// Most characters one encoded word decodes to.
-inline constexpr std::size_t EncodedWordMaxDecoded = 100;
-
-// Decodes the first encoded word ("=?charset?B|Q?text?=") of a header field in
-// place, for the character sets ISO-8859-1, ISO-8859-2 and US-ASCII. The field
-// becomes the text before the word, the decoded text without trailing blanks,
-// then the text after the word; the result has no trailing blanks. A field
-// without a complete word, or with another character set, is left unchanged
-// (apart from trailing blanks). Later encoded words stay as they stand.
+// Decodes every encoded word ("=?charset?B|Q?text?=") of a header field in
+// place, in any character set iconv knows (an unknown one is read as
+// undeclared text), into archive text: characters Windows-1252 lacks become
+// references "&#NNNN;". Adjacent encoded words join without the white space
+// between them. The result has no trailing blanks; control characters become
+// blanks. A field without an encoded word is left as it is.
 void DecodeEncodedWord(std::string& field);
+
+// A raw header value as it stands in the file, to archive text: its encoded
+// words are decoded as above and the text around them, when it holds 8-bit
+// bytes, is read as UTF-8 when valid, else as Windows-1252.
+std::string decodeHeaderText(std::string_view raw);
 
 // The same on a fixed-length record field (a name of 60, a subject of 100):
 // the result is clipped to the field's width and blank-padded.

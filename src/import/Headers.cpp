@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "import/EncodedWords.h"
+
 namespace quill {
 
 namespace {
@@ -71,6 +73,12 @@ std::string_view unwrapName(std::string_view name) {
         name = trim(name.substr(1, name.size() - 2));
     }
     return name;
+}
+
+// A display name as the archive keeps it: quotes or parentheses gone,
+// encoded words and raw UTF-8 decoded.
+std::string decodedName(std::string_view name) {
+    return std::string(unwrapName(decodeHeaderText(unwrapName(name))));
 }
 
 // A value that goes on past a split entry or on continuation lines: the
@@ -245,6 +253,17 @@ ContentTypeSeen readContentType(std::string_view t) {
 std::string headerValue(const LineQueue& queue, std::size_t n, std::size_t last,
                         std::size_t nameLength) {
     return std::string(trim(gatherValue(queue, n, last, nameLength, false)));
+}
+
+// A Content-Type, Content-Transfer-Encoding or Content-Disposition line of
+// the message's own header block: recorded in encoding, from which the text
+// builder decodes the body of a single-part message.
+void noteContent(const LineQueue& queue, std::size_t n, std::size_t last, std::string_view t,
+                 BodyEncoding& encoding) {
+    if (!startsUpper(t, "CONTENT-")) return;
+    const std::size_t colon = t.find(':');
+    if (colon == std::string_view::npos) return;
+    noteContentHeader(t.substr(0, colon), headerValue(queue, n, last, colon + 1), encoding);
 }
 
 // Reads a time from pos: hours and minutes, with or without seconds; the
@@ -507,7 +526,7 @@ SplitAddress splitInternetAddressText(std::string_view text) {
             address = address.substr(1, address.size() - 2);
     }
     r.address = std::string(trim(address).substr(0, AddressWidth));
-    r.name = std::string(unwrapName(name));
+    r.name = decodedName(name);
     return r;
 }
 
@@ -571,7 +590,13 @@ SplitAddress splitNewsAddressText(std::string_view text) {
     SplitAddress r;
     std::string_view address, name;
     std::size_t p = t.find_last_of("< \t", at);
-    if (p != std::string_view::npos && t[p] == '<') {
+    if (t.back() == '>' && t.rfind('<') != std::string_view::npos && t.rfind('<') > at) {
+        // "Name <address>" whose name holds an at sign of its own
+        // ("\"a@b.com\" <c@d.com>"): the address is in the last brackets.
+        p = t.rfind('<');
+        address = t.substr(p + 1, t.size() - p - 2);
+        name = t.substr(0, p);
+    } else if (p != std::string_view::npos && t[p] == '<') {
         std::string_view rest = t.substr(p + 1);
         std::size_t close = rest.substr(0, AddressWidth + 1).find('>');
         address = close == std::string_view::npos ? rest.substr(0, AddressWidth) : rest.substr(0, close);
@@ -582,27 +607,15 @@ SplitAddress splitNewsAddressText(std::string_view text) {
         name = t.substr(0, p);
         if (after != std::string_view::npos && trim(name).empty()) name = t.substr(after + 1);
     } else {
-        std::size_t gw = std::string_view::npos;
-        for (std::size_t i = 0; i + 8 <= t.size(); ++i)
-            if (hasUpperAt(t, i, "INTERNET")) {
-                gw = i;
-                break;
-            }
-        if (gw != std::string_view::npos) {
-            std::size_t a = gw + 8;
-            if (a < t.size() && t[a] == ':') ++a;
-            address = t.substr(a);
-            name = trimRight(t.substr(0, gw));
-            while (!name.empty() && (name.back() == '>' || isBlankOrTab(name.back())))
-                name.remove_suffix(1);
-        } else {
-            std::size_t after = t.find_first_of(" \t", at);
-            address = after == std::string_view::npos ? t : t.substr(0, after);
-            if (after != std::string_view::npos) name = t.substr(after + 1);
-        }
+        // The address starts the text; a CompuServe gateway prefix
+        // ("INTERNET:" at its very start) goes below. "INTERNET" elsewhere
+        // is part of the address ("Internet-Drafts@ietf.org").
+        std::size_t after = t.find_first_of(" \t", at);
+        address = after == std::string_view::npos ? t : t.substr(0, after);
+        if (after != std::string_view::npos) name = t.substr(after + 1);
     }
     r.address = std::string(withoutGateway(trim(address)).substr(0, AddressWidth));
-    r.name = std::string(unwrapName(name));
+    r.name = decodedName(name);
     return r;
 }
 
@@ -654,6 +667,8 @@ MailHeaderResult ParseMailHeaders(LineQueue& queue, std::size_t firstLine, NewHR
     MailHeaderResult r;
     const std::size_t last = queue.size();
     BlockValues v;
+    BodyEncoding encoding;
+    queue.encoding = BodyEncoding{};
     bool multipart = false;
     std::string boundary;
     bool continuesSplit = false;
@@ -666,6 +681,7 @@ MailHeaderResult ParseMailHeaders(LineQueue& queue, std::size_t firstLine, NewHR
         if (piece) continue;
         if (isBlankLine(t)) break;
         if (startsUpper(t, "NEWSG")) return r;  // a news article: not for a mail reader
+        noteContent(queue, n, last, t, encoding);
         if (startsUpper(t, "FROM:")) {
             v.from = headerValue(queue, n, last, 5);
             v.seenFrom = true;
@@ -673,7 +689,8 @@ MailHeaderResult ParseMailHeaders(LineQueue& queue, std::size_t firstLine, NewHR
             v.date = headerValue(queue, n, last, 5);
             v.seenDate = true;
         } else if (startsUpper(t, "SUBJECT:")) {
-            v.subject = headerValue(queue, n, last, 8);
+            // A second Subject line does not replace the first.
+            if (!v.seenSubject) v.subject = headerValue(queue, n, last, 8);
             v.seenSubject = true;
         } else if (startsUpper(t, "TO:")) {
             v.to = headerValue(queue, n, last, 3);
@@ -691,7 +708,10 @@ MailHeaderResult ParseMailHeaders(LineQueue& queue, std::size_t firstLine, NewHR
             boundary = FindBoundary(1, t);
         }
     }
-    if (multipart && boundary.empty()) return r;
+    // A multipart message whose boundary is not given is kept whole: its
+    // body is the text.
+    if (multipart && boundary.empty()) encoding.mediaType.clear();
+    queue.encoding = std::move(encoding);
     r.bodyStart = n <= last ? n + 1 : last + 1;
     r.ok = true;
 
@@ -701,7 +721,7 @@ MailHeaderResult ParseMailHeaders(LineQueue& queue, std::size_t firstLine, NewHR
                                                                   : DateReading::General);
     NHR.DATE = dt.date;
     NHR.TIME = dt.time;
-    NHR.HEADING = StripReplyPrefix(v.subject);
+    NHR.HEADING = StripReplyPrefix(decodeHeaderText(v.subject));
     fillFrom(NHR, v);
     fillTo(NHR, v);
     applyDirection(NHR, ctx);
@@ -725,6 +745,8 @@ MailHeaderResult ParseSeparatedMailHeaders(LineQueue& queue, std::size_t firstLi
     const std::string_view separator =
         firstLine <= last ? lineAt(queue, firstLine).text() : std::string_view();
     BlockValues v;
+    BodyEncoding encoding;
+    queue.encoding = BodyEncoding{};
     NHR.MAILTYPE = 1;
     bool continuesSplit = false;
     std::size_t n = firstLine;
@@ -735,6 +757,7 @@ MailHeaderResult ParseSeparatedMailHeaders(LineQueue& queue, std::size_t firstLi
         continuesSplit = e.SPLITLINE != 0;
         if (piece) continue;
         if (isBlankLine(t)) break;
+        noteContent(queue, n, last, t, encoding);
         if (startsUpper(t, "FROM:")) {
             v.from = headerValue(queue, n, last, 5);
             v.seenFrom = true;
@@ -742,7 +765,8 @@ MailHeaderResult ParseSeparatedMailHeaders(LineQueue& queue, std::size_t firstLi
             v.date = headerValue(queue, n, last, 5);
             v.seenDate = true;
         } else if (startsUpper(t, "SUBJECT:")) {
-            v.subject = headerValue(queue, n, last, 8);
+            // A second Subject line does not replace the first.
+            if (!v.seenSubject) v.subject = headerValue(queue, n, last, 8);
             v.seenSubject = true;
         } else if (startsUpper(t, "TO:")) {
             v.to = headerValue(queue, n, last, 3);
@@ -752,6 +776,7 @@ MailHeaderResult ParseSeparatedMailHeaders(LineQueue& queue, std::size_t firstLi
         if (ct.html || ct.alternative) r.contentKind = ContentHtml;
         else if (ct.enriched) r.contentKind = ContentEnriched;
     }
+    queue.encoding = std::move(encoding);
     r.bodyStart = n <= last ? n + 1 : last + 1;
 
     DateTime dt;
@@ -771,7 +796,7 @@ MailHeaderResult ParseSeparatedMailHeaders(LineQueue& queue, std::size_t firstLi
     }
     NHR.DATE = dt.date;
     NHR.TIME = dt.time;
-    NHR.HEADING = StripReplyPrefix(v.subject);
+    NHR.HEADING = StripReplyPrefix(decodeHeaderText(v.subject));
     if (NHR.MAILTYPE == 2) setSide(NHR, 2, lower(ctx.ownerAddress), ctx.ownerName);
     else fillFrom(NHR, v);
     if (NHR.MAILTYPE == 1) setSide(NHR, 1, lower(ctx.ownerAddress), ctx.ownerName);
@@ -788,6 +813,8 @@ InternetHeaderResult ParseInternetHeaders(LineQueue& queue, std::size_t firstLin
     firstLine = std::max<std::size_t>(firstLine, 1);
     BlockValues v;
     bool haveMessageId = false, haveNewsgroups = false, haveReferences = false, haveReply = false;
+    BodyEncoding encoding;
+    queue.encoding = BodyEncoding{};
     bool multipart = false;
     std::string boundary;
     bool continuesSplit = false;
@@ -804,6 +831,7 @@ InternetHeaderResult ParseInternetHeaders(LineQueue& queue, std::size_t firstLin
                 break;
             continue;
         }
+        noteContent(queue, n, last, t, encoding);
         ContentTypeSeen ct = readContentType(t);
         if (startsUpper(t, "NEWSGROUPS:")) {
             std::string value = headerValue(queue, n, last, 11);
@@ -852,10 +880,11 @@ InternetHeaderResult ParseInternetHeaders(LineQueue& queue, std::size_t firstLin
             v.date = headerValue(queue, n, last, 5);
             v.seenDate = true;
         } else if (startsUpper(t, "SUBJ:")) {
-            v.subject = headerValue(queue, n, last, 5);
+            if (!v.seenSubject) v.subject = headerValue(queue, n, last, 5);
             v.seenSubject = true;
         } else if (startsUpper(t, "SUBJECT:")) {
-            v.subject = headerValue(queue, n, last, 8);
+            // A second Subject line does not replace the first.
+            if (!v.seenSubject) v.subject = headerValue(queue, n, last, 8);
             v.seenSubject = true;
             // A block that begins with its subject is a forum message kept
             // by a forum reader (it names its sender in an "Fm:" line).
@@ -879,6 +908,7 @@ InternetHeaderResult ParseInternetHeaders(LineQueue& queue, std::size_t firstLin
     }
     while (n <= last && isBlankLine(lineAt(queue, n).text())) ++n;
     r.bodyStart = n;
+    queue.encoding = std::move(encoding);
 
     if (known) {
         if (!haveMessageId) {
@@ -900,7 +930,7 @@ InternetHeaderResult ParseInternetHeaders(LineQueue& queue, std::size_t firstLin
     if (v.seenDate) dt = ParseHeaderDate(v.date, DateReading::General);
     NHR.DATE = dt.date;
     NHR.TIME = dt.time;
-    NHR.HEADING = StripReplyPrefix(v.subject);
+    NHR.HEADING = StripReplyPrefix(decodeHeaderText(v.subject));
 
     const bool internetForm = isNewsImportType(ctx.importType);
     // Sender first: for mail its direction decides the receiver.

@@ -11,6 +11,7 @@
 
 #include "import/Html.h"
 
+#include <string>
 #include <string_view>
 
 #include "import/EncodedWords.h"
@@ -37,7 +38,8 @@ enum class Flavor { General, Service };
 
 class Converter {
 public:
-    Converter(std::string_view in, Flavor flavor) : in_(in), service_(flavor == Flavor::Service) {
+    Converter(std::string_view in, Flavor flavor, bool decodeEscapes = true)
+        : in_(in), service_(flavor == Flavor::Service), decodeEscapes_(decodeEscapes) {
         out_.reserve(in.size() < HtmlTextMax ? in.size() : HtmlTextMax);
     }
 
@@ -51,6 +53,11 @@ public:
                     handleTag(in_.substr(tagStart_, i - tagStart_));
                     tagOpen_ = false;
                     ++i;
+                    if (!skipTo_.empty()) {
+                        // STYLE and SCRIPT hold no text: go on at their end tag.
+                        i = findNoCase(skipTo_, i);
+                        skipTo_ = {};
+                    }
                     continue;
                 }
                 if (c != '<') {
@@ -194,15 +201,15 @@ private:
                 // At least three characters must follow for a reference.
                 if (run.size() - i - 1 >= 3) {
                     if (const auto ref = DecodeCharacterReference(run.substr(i + 1))) {
-                        put(ref->character);
                         i += ref->consumed;
+                        putReferenced(*ref);
                         continue;
                     }
                 }
                 put('&');
                 continue;
             }
-            if (c == '=' && i + 2 < run.size()) {
+            if (c == '=' && decodeEscapes_ && i + 2 < run.size()) {
                 if (const char d = DecodeQuotedHex(run[i + 1], run[i + 2])) {
                     put(d);
                     i += 2;
@@ -234,6 +241,35 @@ private:
         pending_.clear();
     }
 
+    // A decoded reference: tab and line end are white space like the
+    // characters themselves; a character the code page lacks stays a
+    // reference, written whole or not at all.
+    void putReferenced(const CharacterReference& ref) {
+        const char c = ref.character;
+        if (c == '\t' || c == '\n' || c == '\r') {
+            if (!preformatted_) wordBreak();
+            else if (c == '\t') put(c);
+            else if (c == '\n') putLineEnd();
+            return;
+        }
+        if (c != '\0') {
+            put(c);
+            return;
+        }
+        const std::string text = "&#" + std::to_string(ref.codePoint) + ";";
+        if (out_.size() + text.size() <= HtmlTextMax) out_ += text;
+    }
+
+    // The position of the first occurrence of needle (upper case) at or
+    // after from, in any letter case; the input's end when there is none.
+    std::size_t findNoCase(std::string_view needle, std::size_t from) const {
+        for (std::size_t i = from; i + needle.size() <= in_.size(); ++i) {
+            if (in_[i] != '<') continue;
+            if (equalsNoCase(in_.substr(i, needle.size()), needle)) return i;
+        }
+        return in_.size();
+    }
+
     // --- tags ---
 
     static bool startsTag(char c) { return isAsciiLetter(c) || c == '/' || c == '!' || c == '?'; }
@@ -249,12 +285,8 @@ private:
         return lastCommentEnd_;
     }
 
-    // A tag begins: the run before it is written. For the general converter
-    // the text before the first complete tag (a MIME preamble) is held back
-    // instead, and dropped once that tag closes.
-    void openTag() {
-        if (service_ || seenMarkup_) flush();
-    }
+    // A tag begins: the run before it is written.
+    void openTag() { flush(); }
 
     static std::string_view hrefOf(std::string_view tag) {
         std::size_t at = 0;
@@ -298,10 +330,6 @@ private:
 
     // Handles one complete tag: `raw` is the text between "<" and ">".
     void handleTag(std::string_view raw) {
-        if (!service_ && !seenMarkup_) {
-            pending_.clear();
-            seenMarkup_ = true;
-        }
         const std::string_view tag = raw.substr(0, HtmlTagMax);
         if (tag.empty() || tag[0] == '!') return;  // comments and declarations
         const bool end = tag[0] == '/';
@@ -368,6 +396,8 @@ private:
             preformatted_ = !end;
         } else if (name == "TITLE") {
             inTitle_ = !end;
+        } else if (name == "STYLE" || name == "SCRIPT") {
+            if (!end && tag.back() != '/') skipTo_ = name == "STYLE" ? "</STYLE" : "</SCRIPT";
         } else if (name == "TR") {
             if (end) paragraphBreak();
             else wordBreak();
@@ -421,7 +451,8 @@ private:
 
     bool tagOpen_ = false;
     std::size_t tagStart_ = 0;
-    bool seenMarkup_ = false;
+    bool decodeEscapes_ = true;
+    std::string_view skipTo_;  // the end tag that closes a STYLE or SCRIPT element
     bool ended_ = false;
     std::size_t lastCommentEnd_ = std::string_view::npos;
     bool noCommentEnd_ = false;
@@ -440,8 +471,8 @@ private:
 
 }  // namespace
 
-void ConvertHtml(std::string& text) {
-    text = Converter(text, Flavor::General).run();
+void ConvertHtml(std::string& text, bool decodeEscapes) {
+    text = Converter(text, Flavor::General, decodeEscapes).run();
 }
 
 void ConvertServiceHtml(std::string& text) {

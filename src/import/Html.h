@@ -15,14 +15,16 @@ inline constexpr std::size_t HtmlTextMax = 64000;
 // Longest part of a tag that is examined, and longest link target kept.
 inline constexpr std::size_t HtmlTagMax = 1000;
 
-// Replaces an HTML mail or news body (Windows-1252 bytes) by its plain form:
+// Replaces an HTML mail or news body (archive text) by its plain form:
 // tags become blanks, line breaks and empty lines, list items get "* ",
 // links are followed by their target in square brackets, character
-// references and quoted-printable escapes are decoded. Text before the first
-// tag (a MIME preamble) and everything from the closing HTML tag on are
-// dropped; a text without any tag is kept as one run. The result holds at
-// most HtmlTextMax characters and ends without blanks or line ends.
-void ConvertHtml(std::string& text);
+// references are decoded (a character Windows-1252 lacks stays a reference
+// "&#NNNN;"), and, with decodeEscapes, quoted-printable escapes too (a
+// caller that decoded the transfer encoding already passes false). Text
+// before the first tag is kept; the contents of STYLE and SCRIPT elements
+// and everything from the closing HTML tag on are dropped. The result holds
+// at most HtmlTextMax characters and ends without blanks or line ends.
+void ConvertHtml(std::string& text, bool decodeEscapes = true);
 
 // The same for the bodies of the online services: text before the first tag
 // is kept, CR LF and the byte 127 are line breaks, "<<" is literal text.

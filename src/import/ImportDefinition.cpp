@@ -5,6 +5,7 @@
 #include "database/Calendar.h"
 #include "database/Catalogue.h"
 #include "database/Common.h"
+#include "database/Preferences.h"
 #include "import/ImportTypes.h"
 
 namespace quill {
@@ -30,16 +31,7 @@ std::vector<std::string> splitSelectionFromEnd(const std::string& text, const st
 }
 
 std::string savedDescription(int32_t date, int32_t time) {
-    static const char* months[] = {"January", "February", "March",     "April",   "May",      "June",
-                                   "July",    "August",   "September", "October", "November", "December"};
-    Ymd d = ymdFromDate(date);
-    Hms h = hmsFromTime(time);
-    std::string text = "Saved from ImportWizard  ";
-    if (d.month >= 1 && d.month <= 12)
-        text += std::to_string(d.day) + " " + months[d.month - 1] + " " + std::to_string(d.year);
-    char b[16];
-    std::snprintf(b, sizeof b, "%02d:%02d", h.hour, h.minute);
-    return text + " " + b;
+    return "Saved from ImportWizard  " + formatDate(date, "@D18") + " " + formatTime(time, "@T7");
 }
 
 void definitionToBatches(const ImportDefinition& def, BatchesRecord& BAT) {
@@ -92,7 +84,12 @@ uint32_t saveImportDefinition(Session& s, ImportDefinition& def) {
         (void)s.store.rollback();
         return done(0);
     }
-    if (def.description.empty()) def.description = savedDescription(today(), clockNow());
+    if (def.description.empty()) {
+        // The description field holds 50 characters: the caller keeps what is saved.
+        FStr<50> saved;
+        saved = savedDescription(today(), clockNow());
+        def.description = saved.str();
+    }
     def.id = id;
     s.Batches.clearBuffer();
     definitionToBatches(def, s.BAT);

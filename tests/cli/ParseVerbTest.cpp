@@ -65,4 +65,22 @@ TEST(CliParse, PlainOutputAndMissingFile) {
     EXPECT_NE(err.find("cannot read"), std::string::npos);
 }
 
+TEST(CliParse, TypeOptionReadsAsThatTypesReaderAndShowsCharacters) {
+    TempDir dir;
+    writeFile(dir / "mail.txt",
+              "From: \"a@b.com\" <c@d.com>\nSubject: =?utf-8?B?0J/RgNC40LLQtdGC?=\n"
+              "Content-Type: text/plain; charset=koi8-r\n\n\xF0\xD2\xC9\xD7\xC5\xD4\n");
+    std::string out, err;
+    ASSERT_EQ(runCli({"parse", dir / "mail.txt", "--json"}, &out, &err), 0) << err;
+    EXPECT_NE(out.find("\"import_type\":\"Generic Mail Type 2\""), std::string::npos) << out;
+    EXPECT_NE(out.find("\"from_address\":\"c@d.com\""), std::string::npos) << out;
+    // Cyrillic is stored as references and shown as the characters.
+    EXPECT_NE(out.find("\"subject\":\"\u041f\u0440\u0438\u0432\u0435\u0442\""), std::string::npos) << out;
+    EXPECT_NE(out.find("\"text\":\"\u041f\u0440\u0438\u0432\u0435\u0442"), std::string::npos) << out;
+    ASSERT_EQ(runCli({"parse", "--type", "Unix News", dir / "mail.txt", "--json"}, &out, &err), 0) << err;
+    EXPECT_NE(out.find("\"import_type\":\"Unix News\""), std::string::npos) << out;
+    EXPECT_NE(runCli({"parse", "--type", "AUTOSIG", dir / "mail.txt"}, &out, &err), 0);
+    EXPECT_NE(err.find("mail or news import type"), std::string::npos) << err;
+}
+
 }  // namespace

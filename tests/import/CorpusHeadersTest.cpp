@@ -89,6 +89,10 @@ std::string addressOf(const std::string& from) {
 }
 
 std::string subjectOf(std::string s) {
+    // A subject is one line of text: control characters show as blanks.
+    for (char& c : s)
+        if (static_cast<unsigned char>(c) < 32 || c == 127) c = ' ';
+    s = trimmed(s);
     if (s.size() >= 3 && lowerAscii(s.substr(0, 3)) == "re:") s = trimmed(std::string_view(s).substr(3));
     return s.substr(0, 100);
 }

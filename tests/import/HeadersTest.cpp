@@ -293,13 +293,15 @@ TEST(ParseMailHeaders, MissingToLeavesASentMailWithoutReceiver) {
     EXPECT_TRUE(NHR.R_NAME.empty());
 }
 
-TEST(ParseMailHeaders, RejectsNewsArticlesAndMultipartWithoutBoundary) {
+TEST(ParseMailHeaders, RejectsNewsArticlesButKeepsMultipartWithoutBoundary) {
     ImportRun run;
     NewHRRecord NHR{};
     LineQueue news = queueOf({"From: a@b", "Newsgroups: comp.lang.c", "", "x"});
     EXPECT_FALSE(ParseMailHeaders(news, 1, NHR, run.ctx).ok);
     LineQueue nob = queueOf({"From: a@b", "Content-Type: multipart/mixed", "", "x"});
-    EXPECT_FALSE(ParseMailHeaders(nob, 1, NHR, run.ctx).ok);
+    MailHeaderResult h = ParseMailHeaders(nob, 1, NHR, run.ctx);
+    ASSERT_TRUE(h.ok);
+    EXPECT_EQ(BuildMessageText(h.contentKind, nob, h.bodyStart, nob.size()), "x\r\n");
     LineQueue digest = queueOf({"From: a@b", "Content-Type: multipart/digest", "", "x"});
     EXPECT_TRUE(ParseMailHeaders(digest, 1, NHR, run.ctx).ok);
 }

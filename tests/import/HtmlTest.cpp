@@ -96,9 +96,13 @@ TEST(ConvertHtml, DecodesCharacterReferences) {
         {"&ocirc;", "\xF4"}, {"&ccedil;", "\xE7"}, {"&Oslash;", "\xD8"}, {"&ntilde;", "\xF1"},
         {"&Yacute;", "\xDD"}, {"&egrave;", "\xE8"}, {"&#65;", "A"},   {"&#233;", "\xE9"},
         {"&#065", "A"},
+        // Beyond Latin-1: the Windows-1252 byte, or a reference kept whole.
+        {"&Yuml;", "\x9F"}, {"&#8217;", "\x92"}, {"&rsquo;", "\x92"}, {"&euro;", "\x80"},
+        {"&mdash;", "\x97"}, {"&#x2019;", "\x92"}, {"&#300;", "&#300;"}, {"&#1046;", "&#1046;"},
+        // Tab and line feed are white space.
+        {"&#9;", " "}, {"&#10;", " "},
         // Not in the table: left as written.
-        {"&foo;", "&foo;"}, {"&Yuml;", "&Yuml;"}, {"&#300;", "&#300;"}, {"&#8217;", "&#8217;"},
-        {"&euro;", "&euro;"}, {"&bauml;", "&bauml;"}, {"& x", "& x"},   {"&#07;", "&#07;"},
+        {"&foo;", "&foo;"}, {"&bauml;", "&bauml;"}, {"& x", "& x"},   {"&#07;", "&#07;"},
     };
     for (const auto& [ref, ch] : refs)
         EXPECT_EQ(general(std::string("<p>x") + ref + "y"), std::string("x") + ch + "y") << ref;
@@ -111,7 +115,7 @@ TEST(ConvertHtml, DecodesQuotedPrintableEscapes) {
     EXPECT_EQ(general("<pre>=E9</pre>"), "\xE9");
 }
 
-TEST(ConvertHtml, DropsTitleAndCommentsButNotScripts) {
+TEST(ConvertHtml, DropsTitleCommentsStylesAndScripts) {
     expectGeneral({
         {"title", "<html><head><title>Subject</title></head><body>Text</body>", "Text"},
         {"comment", "<p>a <!-- hidden --> b", "a b"},
@@ -119,12 +123,15 @@ TEST(ConvertHtml, DropsTitleAndCommentsButNotScripts) {
         {"conditional comment", "<p>a<!--[if mso]><xml>96</xml><![endif]-->b", "ab"},
         {"unterminated comment ends at >", "<p>a <!-- x > b", "a b"},
         {"declaration", "<!DOCTYPE html><p>a", "a"},
-        {"script stays", "<p>a <script>code();</script> b", "a code(); b"},
+        {"script dropped", "<p>a <script>if (a<b) code();</script> b", "a b"},
+        {"style dropped", "<p>a <STYLE type=\"text/css\">strong { font-size: 110%; }</Style> b", "a b"},
+        {"unclosed style drops the rest", "<p>a <style>p {}", "a"},
     });
 }
 
-TEST(ConvertHtml, DropsPreambleAndEverythingAfterHtmlEnd) {
-    EXPECT_EQ(general("This is a multi-part message.\r\n<html><p>Body</p></html>epilogue<p>more"), "Body");
+TEST(ConvertHtml, KeepsTextBeforeTheFirstTagAndDropsEverythingAfterHtmlEnd) {
+    EXPECT_EQ(general("Hi. This is the deliver program at x.\r\n<html><p>Body</p></html>epilogue<p>more"),
+              "Hi. This is the deliver program at x.\r\n\r\nBody");
     EXPECT_EQ(general("<html><p>Body</html>\r\nfooter"), "Body");
 }
 

@@ -61,7 +61,7 @@ TEST(ChooseMimePart, PlainPartFirstIsKept) {
     LineQueue q = queueOf({"preamble", "--b1", "Content-Type: text/plain", "", "plain text", "--b1",
                            "Content-Type: text/html", "", "<p>html</p>", "--b1--"});
     EXPECT_EQ(ChooseMimePart(q, 1, q.size(), "b1"), 0);
-    EXPECT_EQ(keptLines(q), (std::vector<std::string>{"preamble", "plain text"}));
+    EXPECT_EQ(keptLines(q), (std::vector<std::string>{"plain text"}));
 }
 
 TEST(ChooseMimePart, HtmlPartFirstIsKeptAndReported) {
@@ -292,7 +292,7 @@ TEST(DecodeCharacterReference, KnownReferences) {
 }
 
 TEST(DecodeCharacterReference, UnknownNamesAndLettersAreNotDecoded) {
-    for (const char* t : {"", "x", "foo;", "Yuml;", "Szlig;", "bcirc;", "#999;", "#00;", "#8217;", "amp",
+    for (const char* t : {"", "x", "foo;", "Szlig;", "bcirc;", "#00;", "#07;", "#55296;", "amp",
                           "toolongname;", "#1x;"})
         EXPECT_FALSE(DecodeCharacterReference(t).has_value()) << t;
 }

@@ -180,9 +180,11 @@ TEST(ImportDefinition, SelectionIsSplitFromItsEnd) {
 }
 
 TEST(ImportDefinition, SavedDescriptionNamesTheDateAndTime) {
+    // The date in the long date picture D18, the time in the short time picture T7.
     EXPECT_EQ(savedDescription(dateFromYmd(2024, 3, 5), timeFromHms(9, 7, 30)),
-              "Saved from ImportWizard  5 March 2024 09:07");
-    EXPECT_LE(savedDescription(dateFromYmd(2024, 9, 30), timeFromHms(23, 59, 0)).size(), 50u);
+              "Saved from ImportWizard  Tuesday, March 5, 2024 09:07");
+    EXPECT_EQ(savedDescription(dateFromYmd(2026, 12, 6), timeFromHms(23, 59, 0)),
+              "Saved from ImportWizard  Sunday, December 6, 2026 23:59");
 }
 
 TEST(ImportDefinition, SavedAndLoadedAgainWithItsFileSpecs) {
