@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "database/Session.h"
@@ -96,6 +97,9 @@ public:
     uint32_t staged = 0;               // records appended to NewHR by this run
     uint32_t skipped = 0;              // messages the readers skipped
     std::string status;                // a status line a reader wants shown ("" = unchanged)
+    // The group each cross-posted article of the run was filed under, by its
+    // identifier: a copy of it in another group's spool follows it there.
+    std::unordered_map<std::string, std::string> crossPosted;
 
     // The target of a forum or newsgroup name (TargetList::FindTargetDatabase
     // with the run's counter).

@@ -1,8 +1,11 @@
 // The article flow shared by the news readers, and the two news readers that
 // reuse a mailbox reader: "Winvn" (a "From " mailbox) and "Outlook Express 5
 // News" (the block-chain store).
+#include "database/Catalogue.h"
+#include "database/Common.h"
 #include "database/Types.h"
 #include "import/Mime.h"
+#include "import/TargetList.h"
 #include "import/readers/NewsReaders.h"
 
 namespace quill {
@@ -12,6 +15,72 @@ std::string_view trimBlanks(std::string_view v) {
     while (!v.empty() && (v.front() == ' ' || v.front() == '\t')) v.remove_prefix(1);
     while (!v.empty() && (v.back() == ' ' || v.back() == '\t')) v.remove_suffix(1);
     return v;
+}
+// The groups of the article's Newsgroups header line (with its continuation
+// lines), in the order listed.
+std::vector<std::string> listedGroups(const LineQueue& queue, std::size_t bodyStart) {
+    std::vector<std::string> groups;
+    std::string value;
+    bool inValue = false;
+    for (std::size_t n = 1; n < bodyStart && n <= lineCount(queue); ++n) {
+        std::string_view t = lineAt(queue, n).text();
+        if (inValue && !t.empty() && (t[0] == ' ' || t[0] == '\t')) {
+            value += t;
+            continue;
+        }
+        inValue = false;
+        if (value.empty() && t.size() > 11 && upper1252(t.substr(0, 11)) == "NEWSGROUPS:") {
+            value = std::string(t.substr(11));
+            inValue = true;
+        }
+    }
+    std::string_view v = value;
+    while (!v.empty()) {
+        std::size_t comma = v.find(',');
+        std::string_view g = trimBlanks(v.substr(0, comma));
+        if (!g.empty()) groups.emplace_back(g);
+        if (comma == std::string_view::npos) break;
+        v.remove_prefix(comma + 1);
+    }
+    return groups;
+}
+
+// Whether the newsgroup database of an entry holds the article idString.
+bool databaseHolds(Session& s, const TargetEntry& e, const std::string& idString) {
+    const std::string keepDir = s.Mem.Dirnamn;
+    s.Mem.Dirnamn = directoryName(e.dirNumber);
+    OP_CLOSE(s, OpOpenShared, {MsgStringFile::Number, MsgNmbrFile::Number});
+    bool held = false;
+    if (s.MsgString.isOpen() && s.MsgNmbr.isOpen()) {
+        s.MsgString.clearBuffer();
+        s.MST.IDSTRING = idString;
+        if (s.MsgString.get(MsgStringFile::IDSTRINGKEY)) {
+            uint32_t number = s.MST.MSGNUMBER;
+            s.MsgNmbr.clearBuffer();
+            s.MSG.MSGNUMBER = number;
+            held = bool(s.MsgNmbr.get(MsgNmbrFile::IDKEY));
+        }
+    }
+    OP_CLOSE(s, OpClose, {MsgStringFile::Number, MsgNmbrFile::Number});
+    s.Mem.Dirnamn = keepDir;
+    return held;
+}
+
+// A cross-posted article may be chosen for another group in a later run
+// than it was stored in (a group listed before the one it went to has got a
+// database meanwhile). Of the listed groups with a database, the first that
+// holds the article already is returned, so that the store finds it there
+// and a re-import adds nothing. Empty when none holds it.
+std::string groupHoldingArticle(ReaderContext& c, const std::vector<std::string>& groups,
+                                const std::string& idString) {
+    Session& s = c.s;
+    if (s.MsgString.isOpen() || s.MsgNmbr.isOpen()) return {};
+    for (auto& g : groups) {
+        const TargetEntry* e = c.targets.entry(g);
+        if (!e || e->isNew || e->type != TypeNewsgroup) continue;
+        if (databaseHolds(s, *e, idString)) return g;
+    }
+    return {};
 }
 }  // namespace
 
@@ -35,6 +104,25 @@ void stageParsedArticle(ReaderContext& c, const LineQueue& queue, const Internet
     if (!c.def.newsgroupMsg || group.empty() || uint32_t(NHR.MSGNUMBER) == 0) {
         c.skip();
         return;
+    }
+    // A cross-posted article goes where it went before: to the group of its
+    // copy read earlier in this run, else to a listed group whose database
+    // holds it already.
+    const std::vector<std::string> groups = listedGroups(queue, r.bodyStart);
+    if (groups.size() > 1) {
+        s.TempID.clearBuffer();
+        s.TID.MSGNUMBER = uint32_t(NHR.MSGNUMBER);
+        const std::string idString = s.TempID.get(TempIDFile::IDKEY) ? s.TID.IDSTRING.str() : std::string();
+        if (!idString.empty()) {
+            auto earlier = c.crossPosted.find(idString);
+            if (earlier != c.crossPosted.end()) {
+                group = earlier->second;
+            } else {
+                std::string holding = groupHoldingArticle(c, groups, idString);
+                if (!holding.empty()) group = holding;
+                c.crossPosted.emplace(idString, group);
+            }
+        }
     }
     ReaderContext::Target t = c.findTarget(group, TypeNewsgroup);
     if (t.id == 0 || !t.importAllowed) {

@@ -156,7 +156,11 @@ void SeparatorSpool::stageArticle(ReaderContext& c) {
     }
     InternetHeaderResult r = c.parseInternetHeaders(queue_, first);
     if (virtualAccess_ && r.messageKind == MessageForum) {
-        stageForumMessage(c, item, ref, r.bodyStart, r.contentKind);
+        // A forum message's header block ends at its first empty line, even
+        // when it lacks the lines that end a mail's block.
+        std::size_t body = first;
+        while (body <= lines && !lineAt(queue_, body).empty()) ++body;
+        stageForumMessage(c, item, ref, body + 1, r.contentKind);
         return;
     }
     stageParsedArticle(c, queue_, r);
