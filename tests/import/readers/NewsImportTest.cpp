@@ -32,11 +32,13 @@ struct NewsRun : ::testing::Test {
     Session& s = inst.s();
     TempDir files;
 
-    RunOutcome import(const std::string& name, const std::string& bytes, bool reimport = false) {
+    RunOutcome import(const std::string& name, const std::string& bytes, bool reimport = false,
+                      const std::string& type = "Gravity", uint32_t mailbox = 0) {
         writeFile(files / name, bytes);
         ImportDefinition d;
-        d.typeName = "Gravity";
-        d.fileType = 29;
+        d.typeName = type;
+        d.fileType = importTypeByName(type)->number;
+        d.mailbox = mailbox;
         d.selMethod = SelectFiles;
         d.impPath = files.path();
         d.masks = name;
@@ -112,6 +114,22 @@ TEST_F(NewsRun, ReplyStoredBeforeItsArticleIsLinkedWhenTheArticleArrivesLater) {
     EXPECT_TRUE(allowed.ok);
     EXPECT_EQ(allowed.display.imported, 2u);
     EXPECT_EQ(counts()["t.threads"], 2u);
+}
+
+TEST_F(NewsRun, VirtualAccessFiledForumMessagesMailAndNewsAreNotImportedTwice) {
+    DbResult mb = addMailDatabase(s, "Owner", "owner@example.com", {});
+    ASSERT_TRUE(mb.ok());
+    const std::string spool = readFile(QUILL_SOURCE_DIR "/tests/data/news/virtualaccess-forum-news-mail.txt");
+    RunOutcome r = import("va.txt", spool, false, "VirtualAccess", mb.id);
+    ASSERT_TRUE(r.ok) << r.failure;
+    EXPECT_EQ(r.display.imported, 5u);
+    EXPECT_EQ(counts(), (std::map<std::string, uint32_t>{{"CIX.QUILL", 3}, {"Owner", 1}, {"alt.test", 1}}));
+    std::string dump = archiveDump(s);
+    EXPECT_NE(dump.find("forum CIX.QUILL section 12 general count=2"), std::string::npos) << dump;
+    EXPECT_TRUE(archiveProblems(s).empty()) << ::testing::PrintToString(archiveProblems(s));
+    RunOutcome again = import("va.txt", spool, false, "VirtualAccess", mb.id);
+    EXPECT_EQ(again.display.imported, 0u);
+    EXPECT_EQ(archiveDump(s), dump);
 }
 
 TEST_F(NewsRun, ReferencesLongerThan400CharactersTakeTheLastIdentifier) {

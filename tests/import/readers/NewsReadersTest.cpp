@@ -180,6 +180,19 @@ TEST(CountedSpool, ArticleLineNeedsACapitalAndAColonWithin50) {
     for (auto& [line, want] : cases) EXPECT_EQ(CountedSpool::articleLine(line), want) << line;
 }
 
+TEST(CountedSpool, LinesCountThatIsTooSmallEndsTheBodyAtTheNextArticleOnly) {
+    TempDir dir;
+    std::string path = dir / "short.snm";
+    writeFile(path,
+              "From: a@b.example\nNewsgroups: t.x\nSubject: One\nMessage-ID: <1@b>\nLines: 1\n\n"
+              "first\nsecond\nthird\n"
+              "From: c@d.example\nNewsgroups: t.x\nSubject: Two\nMessage-ID: <2@d>\nLines: 1\n\nmore\n");
+    StagedFile f = stageFile("Netscape News", path);
+    ASSERT_EQ(f.mails.size(), 2u);
+    EXPECT_EQ(f.mails[0].text, "first\r\nsecond\r\nthird");
+    EXPECT_EQ(f.mails[1].text, "more");
+}
+
 TEST(CountedSpool, WithoutLinesTheArticleRunsToTheEndOfTheFile) {
     TempDir dir;
     std::string path = dir / "nolines.snm";
