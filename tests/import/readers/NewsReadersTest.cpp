@@ -164,22 +164,6 @@ TEST(CountedSpool, HeaderLikeBodyLineBeforeTheCountStaysInTheBody) {
     EXPECT_EQ(f.mails[0].ref, 0u);
 }
 
-TEST(CountedSpool, ArticleLineNeedsACapitalAndAColonWithin50) {
-    const std::vector<std::pair<std::string, bool>> cases = {
-        {"From: a@b", true},
-        {"Date: today", true},
-        {"Newsgroups: a.b", true},
-        {"Subject: x", true},
-        {"Message-ID: <a@b>", true},
-        {"Messages without colon", false},
-        {"Subje" + std::string(60, 'x') + ":", false},
-        {"from: a@b", false},
-        {"Xref: a b:1", false},
-        {"", false},
-    };
-    for (auto& [line, want] : cases) EXPECT_EQ(CountedSpool::articleLine(line), want) << line;
-}
-
 TEST(CountedSpool, LinesCountThatIsTooSmallEndsTheBodyAtTheNextArticleOnly) {
     TempDir dir;
     std::string path = dir / "short.snm";
