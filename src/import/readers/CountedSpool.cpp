@@ -15,9 +15,10 @@
 // empty record. Until the body has as many lines as "Lines:" says (all of
 // the file when there is no such header) nothing but the end of the file ends
 // it, so a body line that looks like a header stays in the body. A record
-// start whose header lines hold no known header is no article: the scan goes
-// on after its first byte, so stray 188 bytes in the spool's binary parts
-// cannot swallow the file.
+// start whose first line is no header line, or whose header lines show no
+// known header within 4096 bytes, is no article: the scan goes on after its
+// first byte, so stray 188 bytes in the spool's binary parts cannot swallow
+// the file.
 #include "import/readers/NewsReaders.h"
 
 namespace quill {
@@ -25,7 +26,7 @@ namespace quill {
 namespace {
 constexpr std::size_t TextSearch = 400;    // a record text's zero is sought within this many bytes
 constexpr std::size_t HeaderLinesMax = 500;
-constexpr uint64_t CandidateBytesMax = 16384;
+constexpr uint64_t CandidateBytesMax = 4096;
 constexpr uint32_t NoLinesCount = 1000000;
 
 bool sixZeros(FileWindow& w) { return w.look(6) == std::string_view("\0\0\0\0\0\0", 6); }
@@ -128,6 +129,8 @@ MailboxReader::Step CountedSpool::next(ReaderContext& c) {
                 if (line.text.empty() && !zeros) break;
                 std::string_view t = line.text;
                 dropping = !(t.find(':') != std::string_view::npos || t[0] == ' ' || t[0] == '\t');
+                // A candidate whose first line is no header line is no article.
+                if (dropping && headerLines == 1) break;
                 if (ClassifyHeaderLine(t.substr(0, 50)) != HeaderNone) headerKnown = true;
                 if (auto n = linesHeaderValue(t)) counted = n;
             }
