@@ -64,7 +64,7 @@ bool CountedSpool::articleLine(std::string_view line) {
     return line.substr(0, 50).find(':') != std::string_view::npos;
 }
 
-KnownValues CountedSpool::readRecord(FileWindow& w) {
+KnownValues CountedSpool::recordValues(FileWindow& w) {
     KnownValues k;
     w.advance(1 + 22);
     k.identifier = recordText(w, 60);
@@ -112,7 +112,7 @@ MailboxReader::Step CountedSpool::next(ReaderContext& c) {
         const uint64_t start = w_.position();
         KnownValues known;
         if (w_.peek() == RecordStart) {
-            if (withRecords_) known = readRecord(w_);
+            if (withRecords_) known = recordValues(w_);
             else w_.advance(1);
             while (w_.peek() == 0) w_.advance(1);
         }

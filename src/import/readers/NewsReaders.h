@@ -88,7 +88,7 @@ public:
     static constexpr unsigned char RecordStart = 188;
     // The known values of a record that starts at the position (the byte
     // 188 itself); the position is left after the record's texts.
-    static KnownValues readRecord(FileWindow& w);
+    static KnownValues recordValues(FileWindow& w);
     // True for a line that begins an article by its text.
     static bool articleLine(std::string_view line);
 
