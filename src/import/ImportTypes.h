@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "database/Session.h"
@@ -99,6 +100,9 @@ public:
     // A write to a staging file failed (a full disk, most often): the run
     // ends staging at once with one message.
     bool stagingFailed = false;
+    // The group each cross-posted article of the run was filed under, by its
+    // identifier: a copy of it in another group's spool follows it there.
+    std::unordered_map<std::string, std::string> crossPosted;
 
     // The target of a forum or newsgroup name (TargetList::FindTargetDatabase
     // with the run's counter).

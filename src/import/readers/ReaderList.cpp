@@ -6,6 +6,7 @@
 #include "import/readers/FixtureReader.h"
 #include "import/readers/GoldenCompassReader.h"
 #include "import/readers/MailReaders.h"
+#include "import/readers/NewsReaders.h"
 
 namespace quill {
 
@@ -32,6 +33,15 @@ void registerBuiltinReaders(ReaderRegistry& r) {
     r.add("CompuServe 2000", [] { return std::make_unique<AolStore>(); });
     r.add("Poco Mail", [] { return std::make_unique<FromMailbox>(); });
     r.add("TheBat", [] { return std::make_unique<TheBatBase>(); });
+    r.add("IE News", [] { return std::make_unique<CountedSpool>(); });
+    r.add("VirtualAccess", [] { return std::make_unique<SeparatorSpool>(); });
+    r.add("Agent News", [] { return std::make_unique<SeparatorSpool>(); });
+    r.add("Netscape News", [] { return std::make_unique<CountedSpool>(); });
+    r.add("Outlook Express 4 News", [] { return std::make_unique<CountedSpool>(); });
+    r.add("Unix News", [] { return std::make_unique<SeparatorSpool>(); });
+    r.add("Gravity", [] { return std::make_unique<HeaderSetSpool>(); });
+    r.add("Outlook Express 5 News", [] { return std::make_unique<NewsBlockChainStore>(); });
+    r.add("Winvn", [] { return std::make_unique<WinvnMailbox>(); });
     // Diagnostic: stages messages from the plain fixture format of the tests.
     r.addHidden(FixtureImportTypeName, FixtureImportType, ReaderFamily::ByteFile,
                 [] { return std::make_unique<FixtureReader>(); });

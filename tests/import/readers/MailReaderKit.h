@@ -22,6 +22,8 @@ struct StagedMail {
     int32_t date = 0, time = 0;
     uint8_t mailType = 0;
     uint32_t number = 0, ref = 0;
+    std::string target, section;  // news and forum messages: the group or forum, the section
+    uint32_t sectionNumber = 0;
 };
 
 struct StagedFile {
@@ -84,6 +86,9 @@ inline StagedFile stageFile(const std::string& type, const std::string& path, in
         m.mailType = s.NHR.MAILTYPE;
         m.number = s.NHR.MSGNUMBER;
         m.ref = s.NHR.REFNUMBER;
+        m.target = s.NHR.FOR_DESCRIPTION.str();
+        m.section = s.NHR.SEC_DESCRIPTION.str();
+        m.sectionNumber = s.NHR.SECTIONNUMBER;
         out.mails.push_back(m);
     }
     closeStagingFiles(s, true);
