@@ -179,6 +179,21 @@ const std::vector<Verb>& verbs() {
          "Prints the message (forum or news number, or mail identifier) with its text;\n"
          "without --db every database is searched and every match is printed.",
          verbShow},
+        {"index", "DATABASE [--full|--partial|--recount]",
+         "Builds the word index of a database (its name or identifier).\n\n"
+         "  --partial  indexes the messages not indexed before (the default)\n"
+         "  --full     indexes every message again, replacing the index\n"
+         "  --recount  recounts the indexed words and recommends --full or --partial\n\n"
+         "A progress bar runs on a terminal; the summary goes to stdout.",
+         verbIndex},
+        {"search", "DATABASE QUERY... [--json] [--pause-after N]",
+         "Searches the word index of a database, stores the result set and prints one hit\n"
+         "per line, newest first: number, date, sender, subject (tab-separated; --json: one\n"
+         "object per line). QUERY: words (all must occur), \"quoted phrases\", a OR b,\n"
+         "-word (must not occur), from:TEXT, to:TEXT, subject:TEXT and\n"
+         "date:YYYY[-MM[-DD]][..YYYY[-MM[-DD]]]. --pause-after N asks after every N scanned\n"
+         "index entries whether to go on (--no stops there). Exit status 1 when nothing is found.",
+         verbSearch},
     };
     return v;
 }
