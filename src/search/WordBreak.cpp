@@ -108,13 +108,17 @@ std::pair<std::size_t, std::size_t> indexedSpan(std::string_view text, bool skip
     // one of the usual ones among them.
     {
         std::size_t pos = 0, fields = 0;
-        bool known = false, header = true;
+        bool known = false, header = true, ended = false;
         while (pos < text.size()) {
             std::size_t eol = text.find('\n', pos);
             if (eol == std::string_view::npos) eol = text.size();
             std::string_view line = text.substr(pos, eol - pos);
             if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-            if (line.empty()) break;
+            if (line.empty()) {
+                ended = true;
+                pos = eol + 1;
+                break;
+            }
             if (line[0] == ' ' || line[0] == '\t') {
                 if (fields == 0) header = false;
             } else {
@@ -135,7 +139,7 @@ std::pair<std::size_t, std::size_t> indexedSpan(std::string_view text, bool skip
             if (!header) break;
             pos = eol + 1;
         }
-        if (header && fields >= 2 && known && pos < text.size()) begin = pos;
+        if (header && ended && fields >= 2 && known) begin = pos;
     }
     if (skipTagLines) {
         // The footer starts at the last signature separator line.
