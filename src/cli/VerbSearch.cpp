@@ -37,8 +37,8 @@ int verbSearch(Context& c, std::vector<std::string>& args) {
         std::cerr << "quillmer-cli: search: stopped after " << r.scanned << " index entries\n";
         return 1;
     }
-    for (uint32_t id : r.ids) {
-        ResultLine l = describeMessage(s, id);
+    for (const ResultLine& l : describeMessages(s, r.ids)) {
+        uint32_t id = l.id;
         if (json) {
             std::cout << "{\"msgnumber\":" << id << ",\"date\":"
                       << (l.date > 0 ? "\"" + isoDate(l.date) + "\"" : std::string("null"))

@@ -72,10 +72,9 @@ int verbTopics(Context& c, std::vector<std::string>& args) {
         if (args.size() > 1) {
             CodeEntry t = findCodeByName(s, CodeTopic, utf8ToCp1252(args[1]));
             if (!t.id) return codeFailure("topics", {CodeStatus::NotFound}, args[1]);
-            for (uint32_t id : codeView(s, t.id)) {
-                ResultLine l = describeMessage(s, id);
+            for (const ResultLine& l : describeMessages(s, codeView(s, t.id))) {
                 if (!l.exists) continue;
-                std::cout << id << "\t" << isoDate(l.date) << "\t" << toTerminal(l.from) << "\t"
+                std::cout << l.id << "\t" << isoDate(l.date) << "\t" << toTerminal(l.from) << "\t"
                           << toTerminal(l.subject) << "\n";
             }
             return 0;

@@ -641,24 +641,32 @@ std::vector<uint32_t> codeView(Session& s, uint32_t codeId) {
     return v;
 }
 
-ResultLine describeMessage(Session& s, uint32_t id) {
-    ResultLine r;
-    r.id = id;
+ResultLine describeMessage(Session& s, uint32_t id) { return describeMessages(s, {id}).front(); }
+
+std::vector<ResultLine> describeMessages(Session& s, const std::vector<uint32_t>& ids) {
+    std::vector<ResultLine> v;
+    v.reserve(ids.size());
     HeaderReader headers(s);
-    if (!headers.fetch(id)) return r;
-    r.exists = true;
-    if (headers.mail()) {
-        r.date = s.MAI.DATE;
-        r.time = s.MAI.TIME;
-        r.subject = s.MAI.SUBJECT.str();
-        r.from = headers.person(s.MAI.FROMID, true);
-    } else {
-        r.date = s.MSG.DATE;
-        uint32_t from = s.MSG.FROMID, thread = s.MSG.THREADNUMBER;
-        r.subject = headers.thread(thread);
-        r.from = headers.person(from, true);
+    for (uint32_t id : ids) {
+        ResultLine r;
+        r.id = id;
+        if (headers.fetch(id)) {
+            r.exists = true;
+            if (headers.mail()) {
+                r.date = s.MAI.DATE;
+                r.time = s.MAI.TIME;
+                r.subject = s.MAI.SUBJECT.str();
+                r.from = headers.person(s.MAI.FROMID, true);
+            } else {
+                r.date = s.MSG.DATE;
+                uint32_t from = s.MSG.FROMID, thread = s.MSG.THREADNUMBER;
+                r.subject = headers.thread(thread);
+                r.from = headers.person(from, true);
+            }
+        }
+        v.push_back(std::move(r));
     }
-    return r;
+    return v;
 }
 
 // ---------------------------------------------------------------------------

@@ -101,6 +101,8 @@ struct ResultLine {
     bool exists = false;
 };
 ResultLine describeMessage(Session& s, uint32_t id);
+// The lines of many messages, reading each person and thread once.
+std::vector<ResultLine> describeMessages(Session& s, const std::vector<uint32_t>& ids);
 
 // Hits: every occurrence of a searched word in a text, in text order.
 struct Hit {

@@ -139,6 +139,48 @@ bool mirrorWordList(Session& s, IndexStore& store) {
 }
 
 // ---------------------------------------------------------------------------
+// Word identifiers in memory
+
+uint64_t WordIds::hashOf(std::string_view w) {
+    uint64_t h = 1469598103934665603ull;
+    for (unsigned char c : w) h = (h ^ c) * 1099511628211ull;
+    return h ^ (h >> 29);
+}
+
+uint32_t WordIds::find(std::string_view w) const {
+    uint64_t h = hashOf(w);
+    std::size_t mask = slots_.size() - 1;
+    for (std::size_t i = std::size_t(h) & mask;; i = (i + 1) & mask) {
+        const Slot& sl = slots_[i];
+        if (sl.id == 0) return kMissing;
+        if (sl.hash == h && sl.length == w.size() && arena_.compare(sl.offset, sl.length, w) == 0) return sl.id;
+    }
+}
+
+void WordIds::insert(std::string_view w, uint32_t id) {
+    if ((used_ + 1) * 2 > slots_.size()) grow();
+    uint64_t h = hashOf(w);
+    std::size_t mask = slots_.size() - 1;
+    std::size_t i = std::size_t(h) & mask;
+    while (slots_[i].id != 0) i = (i + 1) & mask;
+    slots_[i] = {h, id, uint32_t(arena_.size()), uint32_t(w.size())};
+    arena_.append(w);
+    ++used_;
+}
+
+void WordIds::grow() {
+    std::vector<Slot> old(slots_.size() * 2);
+    old.swap(slots_);
+    std::size_t mask = slots_.size() - 1;
+    for (const Slot& sl : old) {
+        if (sl.id == 0) continue;
+        std::size_t i = std::size_t(sl.hash) & mask;
+        while (slots_[i].id != 0) i = (i + 1) & mask;
+        slots_[i] = sl;
+    }
+}
+
+// ---------------------------------------------------------------------------
 // The indexing run
 
 WordIndexRun::WordIndexRun(Session& s, IndexMode mode) : s_(s), mode_(mode) {}
@@ -193,26 +235,33 @@ void WordIndexRun::start() {
         if (!store_.setMeta("tables", sig)) return fail("The word index cannot be written: " + store_.error());
         indexedBefore_ = store_.indexedMessages();
     }
-    for (auto& st : loadStopWords(s_)) stop_.insert(st);
     counts_.assign(1, 0);
     for (auto& w : store_.words()) {
         if (w.id >= counts_.size()) counts_.resize(w.id + 1, 0);
         counts_[w.id] = w.count;
-        ids_.emplace(std::move(w.word), w.id);
+        ids_.insert(w.word, w.id);
     }
+    // A stop word that is also an indexed word (added to the stop words
+    // since) is no longer indexed: its entry is turned into a stop entry.
+    for (auto& st : loadStopWords(s_))
+        if (ids_.find(st) == WordIds::kMissing) ids_.insert(st, WordIds::kStopWord);
     firstNewId_ = uint32_t(counts_.size());
     batch_.resize(counts_.size());
     s_.MsgText.set(MsgTextFile::IDKEY);
 }
 
 uint32_t WordIndexRun::wordId(const std::string& w) {
-    auto it = ids_.find(std::string_view(w));
-    if (it != ids_.end()) return it->second;
-    uint32_t id = uint32_t(counts_.size());
+    uint32_t id = ids_.find(w);
+    if (id != WordIds::kMissing) return id;
+    if (!indexable(w, settings_)) {
+        ids_.insert(w, WordIds::kStopWord);
+        return WordIds::kStopWord;
+    }
+    id = uint32_t(counts_.size());
     counts_.push_back(0);
     batch_.emplace_back();
     newWords_.push_back(w);
-    ids_.emplace(w, id);
+    ids_.insert(w, id);
     ++report_.newWords;
     return id;
 }
@@ -221,8 +270,8 @@ void WordIndexRun::indexMessage(uint32_t sysid, const std::string& text) {
     auto [b, e] = indexedSpan(text, skipTags_);
     msgWords_.clear();
     breakWords(std::string_view(text).substr(b, e - b), tables_, [&](const WordHit& h) {
-        if (stop_.count(std::string_view(h.word)) || !indexable(h.word, settings_)) return;
-        msgWords_.push_back(wordId(h.word));
+        uint32_t id = wordId(h.word);
+        if (id != WordIds::kStopWord) msgWords_.push_back(id);
     });
     std::sort(msgWords_.begin(), msgWords_.end());
     msgWords_.erase(std::unique(msgWords_.begin(), msgWords_.end()), msgWords_.end());

@@ -47,6 +47,30 @@ struct IndexReport {
     std::string advice;
 };
 
+// Word to identifier, for the hot loop of the indexing: open addressing over
+// one string arena, so that a lookup costs one hash and usually one probe.
+class WordIds {
+public:
+    static constexpr uint32_t kMissing = 0;
+    static constexpr uint32_t kStopWord = 0xFFFFFFFFu;
+    uint32_t find(std::string_view w) const;
+    void insert(std::string_view w, uint32_t id);  // w must be absent
+    std::size_t size() const { return used_; }
+
+private:
+    struct Slot {
+        uint64_t hash = 0;
+        uint32_t id = 0;       // 0 = empty
+        uint32_t offset = 0;
+        uint32_t length = 0;
+    };
+    static uint64_t hashOf(std::string_view w);
+    void grow();
+    std::vector<Slot> slots_ = std::vector<Slot>(1024);
+    std::string arena_;
+    std::size_t used_ = 0;
+};
+
 class WordIndexRun {
 public:
     WordIndexRun(Session& s, IndexMode mode);
@@ -82,15 +106,6 @@ private:
     void fail(const std::string& why);
     uint32_t wordId(const std::string& w);
 
-    struct Hash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view v) const { return std::hash<std::string_view>()(v); }
-    };
-    struct Eq {
-        using is_transparent = void;
-        bool operator()(std::string_view a, std::string_view b) const { return a == b; }
-    };
-
     Session& s_;
     IndexMode mode_;
     Phase phase_ = Phase::Start;
@@ -103,8 +118,7 @@ private:
     WordTables tables_;
     IndexSettings settings_;
     bool skipTags_ = false;
-    std::unordered_set<std::string, Hash, Eq> stop_;
-    std::unordered_map<std::string, uint32_t, Hash, Eq> ids_;
+    WordIds ids_;                          // words and stop words (kStopWord)
     std::vector<int32_t> counts_;          // by word identifier
     std::vector<std::string> newWords_;    // not yet in the store
     uint32_t firstNewId_ = 0;
