@@ -188,7 +188,7 @@ const std::vector<Verb>& verbs() {
          verbIndex},
         {"search", "DATABASE QUERY... [--json] [--pause-after N]",
          "Searches the word index of a database, stores the result set and prints one hit\n"
-         "per line, newest first: number, date, sender, subject (tab-separated; --json: one\n"
+         "per line, newest message number first: number, date, sender, subject (tab-separated; --json: one\n"
          "object per line). QUERY: words (all must occur), \"quoted phrases\", a OR b,\n"
          "-word (must not occur), from:TEXT, to:TEXT, subject:TEXT and\n"
          "date:YYYY[-MM[-DD]][..YYYY[-MM[-DD]]]. --pause-after N asks after every N scanned\n"

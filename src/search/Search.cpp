@@ -256,6 +256,31 @@ private:
     std::map<uint32_t, std::string> display_, search_, threads_;
 };
 
+std::vector<ResultLine> describeWith(HeaderReader& headers, Session& s, const std::vector<uint32_t>& ids) {
+    std::vector<ResultLine> v;
+    v.reserve(ids.size());
+    for (uint32_t id : ids) {
+        ResultLine r;
+        r.id = id;
+        if (headers.fetch(id)) {
+            r.exists = true;
+            if (headers.mail()) {
+                r.date = s.MAI.DATE;
+                r.time = s.MAI.TIME;
+                r.subject = s.MAI.SUBJECT.str();
+                r.from = headers.person(s.MAI.FROMID, true);
+            } else {
+                r.date = s.MSG.DATE;
+                uint32_t from = s.MSG.FROMID, thread = s.MSG.THREADNUMBER;
+                r.subject = headers.thread(thread);
+                r.from = headers.person(from, true);
+            }
+        }
+        v.push_back(std::move(r));
+    }
+    return v;
+}
+
 std::string textOf(Session& s, uint32_t id) {
     s.MsgText.clearBuffer();
     s.TXT.MSGNUMBER = id;
@@ -333,14 +358,56 @@ std::vector<uint32_t> allMessages(Session& s) {
 
 }  // namespace
 
+struct Searcher::Impl {
+    explicit Impl(Session& session) : s(session), headers(session) {
+        settings = loadIndexSettings(s);
+        tables = loadWordTables(s, settings.wordSet);
+        stop = loadStopWords(s);
+        OP_CLOSE(s, OpOpenShared, {MsgTextFile::Number});
+        storeOpen = openIndexStore(s, store);
+        searchOpen = openIndexFile(s, s.Search);
+    }
+    ~Impl() {
+        OP_CLOSE(s, OpClose, {MsgTextFile::Number});
+        if (searchOpen) (void)s.Search.close();
+    }
+    Session& s;
+    HeaderReader headers;
+    IndexSettings settings;
+    WordTables tables;
+    std::unordered_set<std::string> stop;
+    IndexStore store;
+    bool storeOpen = false, searchOpen = false;
+};
+
+Searcher::Searcher(Session& s) : impl_(std::make_unique<Impl>(s)) {}
+Searcher::~Searcher() = default;
+
+std::vector<ResultLine> Searcher::describe(const std::vector<uint32_t>& ids) {
+    return describeWith(impl_->headers, impl_->s, ids);
+}
+
 SearchOutcome runSearch(Session& s, const std::string& text, int64_t scanLimit) {
+    if (s.Mem.ForumNumber == 0) {
+        SearchOutcome out;
+        out.error = "No database is selected.";
+        return out;
+    }
+    Searcher searcher(s);
+    return searcher.run(text, scanLimit);
+}
+
+SearchOutcome Searcher::run(const std::string& text, int64_t scanLimit) {
+    Session& s = impl_->s;
+    const IndexSettings& settings = impl_->settings;
+    const WordTables& tables = impl_->tables;
+    IndexStore& store = impl_->store;
+    const auto& stop = impl_->stop;
     SearchOutcome out;
     if (s.Mem.ForumNumber == 0) {
         out.error = "No database is selected.";
         return out;
     }
-    IndexSettings settings = loadIndexSettings(s);
-    WordTables tables = loadWordTables(s, settings.wordSet);
     Query q = parseQuery(text, tables);
     if (!q.error.empty()) {
         out.error = q.error;
@@ -350,13 +417,10 @@ SearchOutcome runSearch(Session& s, const std::string& text, int64_t scanLimit) 
     if (scanLimit <= 0) scanLimit = settings.searchScanLimit;
     Engine engine(s, scanLimit);
     engine.start();
-
-    IndexStore store;
-    if (!openIndexStore(s, store)) {
+    if (!impl_->storeOpen) {
         out.error = "The word index cannot be opened.";
         return out;
     }
-    auto stop = loadStopWords(s);
     auto postingsOf = [&](const std::string& w, bool& indexedWord) -> std::vector<uint32_t> {
         indexedWord = !stop.count(w) && indexable(w, settings);
         if (!indexedWord) return {};
@@ -437,12 +501,14 @@ SearchOutcome runSearch(Session& s, const std::string& text, int64_t scanLimit) 
             else needHeader = true;
         }
     }
-    std::vector<std::pair<uint32_t, Header>> kept;
-    {
-        HeaderReader headers(s);
-        if (needText) OP_CLOSE(s, OpOpenShared, {MsgTextFile::Number});
+    std::vector<uint32_t> kept;
+    if (!needText && !needHeader) {
+        // The index answered the whole query.
+        kept = std::move(ids);
+    } else {
+        HeaderReader& headers = impl_->headers;
         for (uint32_t id : ids) {
-            if ((needText || needHeader) && !engine.scanned(1)) {
+            if (!engine.scanned(1)) {
                 go = false;
                 break;
             }
@@ -492,9 +558,8 @@ SearchOutcome runSearch(Session& s, const std::string& text, int64_t scanLimit) 
                 }
                 pass = any;
             }
-            if (pass) kept.emplace_back(id, std::move(h));
+            if (pass) kept.push_back(id);
         }
-        if (needText) OP_CLOSE(s, OpClose, {MsgTextFile::Number});
     }
     out.scanned = engine.count();
     if (!go) {
@@ -502,13 +567,9 @@ SearchOutcome runSearch(Session& s, const std::string& text, int64_t scanLimit) 
         out.ok = writeResultSet(s, {});
         return out;
     }
-    // Newest first, then by number.
-    std::stable_sort(kept.begin(), kept.end(), [](auto& a, auto& b) {
-        if (a.second.date != b.second.date) return a.second.date > b.second.date;
-        if (a.second.time != b.second.time) return a.second.time > b.second.time;
-        return a.first < b.first;
-    });
-    for (auto& k : kept) out.ids.push_back(k.first);
+    // In the order found, newest message number first (as the key word and
+    // topic views list theirs); the user re-sorts by date or the other orders.
+    out.ids.assign(kept.rbegin(), kept.rend());
     out.ok = writeResultSet(s, out.ids);
     if (!out.ok) out.error = "The result set cannot be written.";
     return out;
@@ -527,25 +588,31 @@ std::vector<uint32_t> readResultSet(Session& s) {
 }
 
 bool writeResultSet(Session& s, const std::vector<uint32_t>& ids) {
+    bool wasOpen = s.Search.isOpen();
     if (!openIndexFile(s, s.Search)) return false;
-    bool ok = bool(s.Search.stream()) && bool(s.Search.empty());
+    // Emptied, appended without key updates and the keys rebuilt inside one
+    // transaction: a failed write leaves it uncommitted and the old set stands.
+    if (!beginWrites(s, {&s.Search})) {
+        if (!wasOpen) (void)s.Search.close();
+        return false;
+    }
+    bool ok = bool(s.Search.empty());
     for (std::size_t i = 0; ok && i < ids.size(); ++i) {
         s.Search.clearBuffer();
         s.SEA.SORT = uint32_t(i + 1);
         s.SEA.ID = ids[i];
-        ok = bool(s.Search.append());
+        ok = UppDat(s, s.Search, UpdAppend, UpdReportRollback);
     }
-    ok = bool(s.Search.flush()) && ok;
     if (ok) {
-        (void)s.Search.lock(5);
         Status b = s.Search.build();
-        s.Search.unlock();
         if (!b && b.code() != DupKeyErr) {
             s.tell(s.store.errorText(), "Search");
             ok = false;
         }
     }
-    (void)s.Search.close();
+    if (ok) ok = bool(s.store.commit());
+    if (!ok && s.store.inTransaction()) (void)s.store.rollback();
+    if (!wasOpen) (void)s.Search.close();
     return ok;
 }
 
@@ -644,29 +711,8 @@ std::vector<uint32_t> codeView(Session& s, uint32_t codeId) {
 ResultLine describeMessage(Session& s, uint32_t id) { return describeMessages(s, {id}).front(); }
 
 std::vector<ResultLine> describeMessages(Session& s, const std::vector<uint32_t>& ids) {
-    std::vector<ResultLine> v;
-    v.reserve(ids.size());
     HeaderReader headers(s);
-    for (uint32_t id : ids) {
-        ResultLine r;
-        r.id = id;
-        if (headers.fetch(id)) {
-            r.exists = true;
-            if (headers.mail()) {
-                r.date = s.MAI.DATE;
-                r.time = s.MAI.TIME;
-                r.subject = s.MAI.SUBJECT.str();
-                r.from = headers.person(s.MAI.FROMID, true);
-            } else {
-                r.date = s.MSG.DATE;
-                uint32_t from = s.MSG.FROMID, thread = s.MSG.THREADNUMBER;
-                r.subject = headers.thread(thread);
-                r.from = headers.person(from, true);
-            }
-        }
-        v.push_back(std::move(r));
-    }
-    return v;
+    return describeWith(headers, s, ids);
 }
 
 // ---------------------------------------------------------------------------

@@ -21,6 +21,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -60,10 +61,29 @@ struct SearchOutcome {
 };
 
 // Runs a query on the selected database and writes the result set (emptied
-// first; SEA:SORT from 1, newest message first). After every scanLimit
+// first; SEA:SORT from 1 in the order found: newest message number first). After every scanLimit
 // scanned entries (0: the preference) the user is asked whether to go on;
 // a No stops the search and leaves the result set empty.
 SearchOutcome runSearch(Session& s, const std::string& query, int64_t scanLimit = 0);
+
+struct ResultLine;
+
+// A search window's engine: the word index, the settings, the stop words and
+// the message files stay open while it lives, so that each search reads only
+// what the query needs.
+class Searcher {
+public:
+    explicit Searcher(Session& s);
+    ~Searcher();
+    Searcher(const Searcher&) = delete;
+    Searcher& operator=(const Searcher&) = delete;
+    SearchOutcome run(const std::string& query, int64_t scanLimit = 0);
+    std::vector<ResultLine> describe(const std::vector<uint32_t>& ids);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
 
 // The result set as stored, in SEA:SORT order.
 std::vector<uint32_t> readResultSet(Session& s);
@@ -74,13 +94,14 @@ std::vector<uint32_t> readResultSet(Session& s);
 // date|Sort by partner|Sort by sender|Sort by receiver|Sort by subject" in
 // Mail databases, "Sort by date|Sort by thread|Sort by section|Sort by
 // sender|Sort by receiver" in the others).
-enum SearchOrder : int { OrderDate = 1, OrderSecond, OrderThird, OrderFourth, OrderFifth };
+// OrderFound is the order the search wrote (no menu choice is current).
+enum SearchOrder : int { OrderFound = 0, OrderDate = 1, OrderSecond, OrderThird, OrderFourth, OrderFifth };
 std::string sortMenuText(uint8_t databaseType, int currentOrder);
 
 // The result set view's list and its current order.
 struct ResultSet {
     std::vector<uint32_t> ids;
-    int order = OrderDate;
+    int order = OrderFound;
     uint32_t current = 0;   // the message current in the view
 };
 // Re-sorts: messages that no longer exist are dropped, the rest is written

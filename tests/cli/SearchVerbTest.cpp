@@ -38,7 +38,7 @@ protected:
     }
 };
 
-TEST_F(SearchVerb, IndexThenSearchPrintsOneHitPerLineNewestFirst) {
+TEST_F(SearchVerb, IndexThenSearchPrintsOneHitPerLineNewestNumberFirst) {
     ASSERT_EQ(cli({"index", "Owner", "--full"}), 0) << err;
     EXPECT_NE(out.find("indexed 3 of 3 messages"), std::string::npos) << out;
     ASSERT_EQ(cli({"search", "Owner", "budget"}), 0) << err;
