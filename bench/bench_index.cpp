@@ -8,7 +8,7 @@
 // a maildir (for notmuch); when those programs are installed they index the
 // same mails in the same run and the ratios are printed.
 //
-//   bench_index WORKDIR [COUNT]      (COUNT defaults to 10000)
+//   bench_index WORKDIR [COUNT [--no-notmuch | --searches-only]]   (COUNT defaults to 10000)
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -510,7 +510,8 @@ int main(int argc, char** argv) {
     } else {
         std::printf("mairix: not installed\n");
     }
-    if (installed("notmuch")) {
+    bool skipNotmuch = argc > 3 && std::string(argv[3]) == "--no-notmuch";
+    if (installed("notmuch") && !skipNotmuch) {
         std::ofstream cfg(work / "notmuch-config");
         cfg << "[database]\npath=" << (work / "maildir").string() << "\n[user]\nname=Bench\nprimary_email=bench@example.org\n"
             << "[new]\ntags=\n[search]\nexclude_tags=\n[maildir]\nsynchronize_flags=false\n";

@@ -2,7 +2,11 @@
 
 #include <sqlite3.h>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 namespace quill {
 
@@ -82,7 +86,10 @@ bool IndexStore::open(const std::string& path) {
         return false;
     }
     sqlite3_busy_timeout(db_, 5000);
-    bool ok = exec("PRAGMA cache_size=-32768") &&
+    // The index is derived data that a Full run rebuilds: write-ahead logging
+    // keeps each batch atomic without a sync per commit.
+    bool ok = exec("PRAGMA cache_size=-32768") && exec("PRAGMA journal_mode=WAL") &&
+              exec("PRAGMA synchronous=NORMAL") &&
               exec("CREATE TABLE IF NOT EXISTS words(id INTEGER PRIMARY KEY, word TEXT NOT NULL UNIQUE, "
                    "count INTEGER NOT NULL)") &&
               exec("CREATE TABLE IF NOT EXISTS postings(word INTEGER NOT NULL, first INTEGER NOT NULL, "
@@ -310,6 +317,18 @@ bool IndexStore::dropFromWord(uint32_t wordId, const std::vector<uint32_t>& drop
 }
 
 bool IndexStore::clear() { return exec("DELETE FROM postings; DELETE FROM messages; DELETE FROM words;"); }
+
+bool IndexStore::recreate(const std::string& path) {
+    close();
+    for (const char* tail : {"", "-wal", "-shm", "-journal"}) {
+        std::string f = path + tail;
+        if (::unlink(f.c_str()) != 0 && errno != ENOENT) {
+            error_ = "cannot remove " + f + ": " + std::strerror(errno);
+            return false;
+        }
+    }
+    return open(path);
+}
 
 std::string IndexStore::meta(const std::string& name) {
     std::string v;

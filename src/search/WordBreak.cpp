@@ -42,6 +42,11 @@ std::string WordTables::signature() const {
 }
 
 void breakWords(std::string_view text, const WordTables& t, const std::function<void(const WordHit&)>& f) {
+    static const auto upper = [] {
+        std::array<char, 256> u{};
+        for (unsigned ch = 0; ch < 256; ++ch) u[ch] = char(upper1252(static_cast<unsigned char>(ch)));
+        return u;
+    }();
     const auto* p = reinterpret_cast<const unsigned char*>(text.data());
     const std::size_t n = text.size();
     std::size_t i = 0;
@@ -62,7 +67,7 @@ void breakWords(std::string_view text, const WordTables& t, const std::function<
         while (end > start + 1 && (!t.EndWordHash[p[end - 1]] || t.IsJunkHash[p[end - 1]])) --end;
         hit.word.clear();
         for (std::size_t k = start; k < end; ++k)
-            if (!t.IsJunkHash[p[k]]) hit.word += char(upper1252(p[k]));
+            if (!t.IsJunkHash[p[k]]) hit.word += upper[p[k]];
         if (!hit.word.empty() && hit.word.size() <= kMaxWordLength) {
             hit.start = start;
             hit.end = end;

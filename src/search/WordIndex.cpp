@@ -1,6 +1,7 @@
 #include "search/WordIndex.h"
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 
 #include "database/Common.h"
@@ -141,30 +142,44 @@ bool mirrorWordList(Session& s, IndexStore& store) {
 // ---------------------------------------------------------------------------
 // Word identifiers in memory
 
-uint64_t WordIds::hashOf(std::string_view w) {
+uint32_t WordIds::hashOf(std::string_view w) {
     uint64_t h = 1469598103934665603ull;
     for (unsigned char c : w) h = (h ^ c) * 1099511628211ull;
-    return h ^ (h >> 29);
+    return uint32_t(h ^ (h >> 32));
+}
+
+bool WordIds::same(const Slot& sl, std::string_view w) const {
+    if (sl.length != w.size()) return false;
+    const char* p = w.size() <= kInline ? sl.text : arena_.data() + sl.offset;
+    return std::memcmp(p, w.data(), w.size()) == 0;
 }
 
 uint32_t WordIds::find(std::string_view w) const {
-    uint64_t h = hashOf(w);
+    uint32_t h = hashOf(w);
     std::size_t mask = slots_.size() - 1;
-    for (std::size_t i = std::size_t(h) & mask;; i = (i + 1) & mask) {
+    for (std::size_t i = h & mask;; i = (i + 1) & mask) {
         const Slot& sl = slots_[i];
         if (sl.id == 0) return kMissing;
-        if (sl.hash == h && sl.length == w.size() && arena_.compare(sl.offset, sl.length, w) == 0) return sl.id;
+        if (sl.hash == h && same(sl, w)) return sl.id;
     }
 }
 
 void WordIds::insert(std::string_view w, uint32_t id) {
     if ((used_ + 1) * 2 > slots_.size()) grow();
-    uint64_t h = hashOf(w);
+    uint32_t h = hashOf(w);
     std::size_t mask = slots_.size() - 1;
-    std::size_t i = std::size_t(h) & mask;
+    std::size_t i = h & mask;
     while (slots_[i].id != 0) i = (i + 1) & mask;
-    slots_[i] = {h, id, uint32_t(arena_.size()), uint32_t(w.size())};
-    arena_.append(w);
+    Slot& sl = slots_[i];
+    sl.hash = h;
+    sl.id = id;
+    sl.length = uint32_t(w.size());
+    if (w.size() <= kInline) {
+        std::memcpy(sl.text, w.data(), w.size());
+    } else {
+        sl.offset = uint32_t(arena_.size());
+        arena_.append(w);
+    }
     ++used_;
 }
 
@@ -174,7 +189,7 @@ void WordIds::grow() {
     std::size_t mask = slots_.size() - 1;
     for (const Slot& sl : old) {
         if (sl.id == 0) continue;
-        std::size_t i = std::size_t(sl.hash) & mask;
+        std::size_t i = sl.hash & mask;
         while (slots_[i].id != 0) i = (i + 1) & mask;
         slots_[i] = sl;
     }
@@ -228,12 +243,28 @@ void WordIndexRun::start() {
         mode_ = IndexMode::Full;
         report_.fullForced = true;
     }
+    // The index is in flux until the run ends: a run that dies half-way
+    // leaves the out-of-date flag set.
+    if (!setIndexNeedsUpdate(s_, 1)) return fail("The database's index flag cannot be stored.");
     if (mode_ == IndexMode::Full) {
-        if (!store_.begin() || !store_.clear() || !store_.setMeta("tables", sig) || !store_.commit())
+        if (!store_.recreate(buildName(s_, MasIdxFile::Number)) || !store_.setMeta("tables", sig))
             return fail("The word index cannot be emptied: " + store_.error());
     } else {
         if (!store_.setMeta("tables", sig)) return fail("The word index cannot be written: " + store_.error());
-        indexedBefore_ = store_.indexedMessages();
+        // The messages not indexed yet, found through the small header
+        // records; only their texts are read.
+        std::vector<uint32_t> indexed = store_.indexedMessages();
+        bool mail = s_.Mem.ForumType == TypeMail;
+        int headers = mail ? MailFile::Number : MsgNmbrFile::Number;
+        OP_CLOSE(s_, OpOpenShared, {headers});
+        RecordFile& hf = mail ? static_cast<RecordFile&>(s_.Mail) : static_cast<RecordFile&>(s_.MsgNmbr);
+        hf.set(0);
+        while (hf.next()) {
+            uint32_t id = mail ? uint32_t(s_.MAI.MAILID) : uint32_t(s_.MSG.MSGNUMBER);
+            if (!std::binary_search(indexed.begin(), indexed.end(), id)) todo_.push_back(id);
+        }
+        OP_CLOSE(s_, OpClose, {headers});
+        total_ = int64_t(todo_.size());
     }
     counts_.assign(1, 0);
     for (auto& w : store_.words()) {
@@ -269,12 +300,18 @@ uint32_t WordIndexRun::wordId(const std::string& w) {
 void WordIndexRun::indexMessage(uint32_t sysid, const std::string& text) {
     auto [b, e] = indexedSpan(text, skipTags_);
     msgWords_.clear();
+    // Each word is counted once per message: a stamp per word marks the
+    // message that counted it last.
+    ++messageSerial_;
     breakWords(std::string_view(text).substr(b, e - b), tables_, [&](const WordHit& h) {
         uint32_t id = wordId(h.word);
-        if (id != WordIds::kStopWord) msgWords_.push_back(id);
+        if (id == WordIds::kStopWord) return;
+        if (id >= seenIn_.size()) seenIn_.resize(std::size_t(id) + 1024, 0);
+        if (seenIn_[id] == messageSerial_) return;
+        seenIn_[id] = messageSerial_;
+        msgWords_.push_back(id);
     });
     std::sort(msgWords_.begin(), msgWords_.end());
-    msgWords_.erase(std::unique(msgWords_.begin(), msgWords_.end()), msgWords_.end());
     for (uint32_t id : msgWords_) {
         auto& list = batch_[id];
         if (list.empty()) touched_.push_back(id);
@@ -319,6 +356,21 @@ bool WordIndexRun::flushBatch() {
 }
 
 void WordIndexRun::scan() {
+    if (mode_ == IndexMode::Partial) {
+        for (int n = 0; n < sliceSize; ++n) {
+            if (std::size_t(processed_) >= todo_.size()) {
+                if (flushBatch()) phase_ = Phase::Finish;
+                return;
+            }
+            uint32_t sysid = todo_[std::size_t(processed_++)];
+            s_.MsgText.clearBuffer();
+            s_.TXT.MSGNUMBER = sysid;
+            if (!s_.MsgText.get(MsgTextFile::IDKEY)) continue;
+            indexMessage(sysid, s_.MsgText.memo);
+            if (batchMessages_ >= batchSize && !flushBatch()) return;
+        }
+        return;
+    }
     for (int n = 0; n < sliceSize; ++n) {
         if (!s_.MsgText.next()) {
             if (!flushBatch()) return;
@@ -327,9 +379,6 @@ void WordIndexRun::scan() {
         }
         ++processed_;
         uint32_t sysid = s_.TXT.MSGNUMBER;
-        if (mode_ == IndexMode::Partial &&
-            std::binary_search(indexedBefore_.begin(), indexedBefore_.end(), sysid))
-            continue;
         indexMessage(sysid, s_.MsgText.memo);
         if (batchMessages_ >= batchSize && !flushBatch()) return;
     }

@@ -58,13 +58,18 @@ public:
     std::size_t size() const { return used_; }
 
 private:
+    // Words of up to 16 bytes are kept in the slot itself, so that a lookup
+    // of a common word touches one cache line.
+    static constexpr std::size_t kInline = 16;
     struct Slot {
-        uint64_t hash = 0;
+        uint32_t hash = 0;
         uint32_t id = 0;       // 0 = empty
-        uint32_t offset = 0;
+        uint32_t offset = 0;   // in the arena, for longer words
         uint32_t length = 0;
+        char text[kInline] = {};
     };
-    static uint64_t hashOf(std::string_view w);
+    static uint32_t hashOf(std::string_view w);
+    bool same(const Slot& sl, std::string_view w) const;
     void grow();
     std::vector<Slot> slots_ = std::vector<Slot>(1024);
     std::string arena_;
@@ -126,10 +131,12 @@ private:
     std::vector<uint32_t> touched_;
     std::vector<std::pair<uint32_t, std::vector<uint32_t>>> forward_;
     int batchMessages_ = 0;
-    std::vector<uint32_t> indexedBefore_;  // Partial: sorted
+    std::vector<uint32_t> todo_;           // Partial: the messages to read
     uint32_t lastSysid_ = 0;
     bool anyRead_ = false;
     std::vector<uint32_t> msgWords_;
+    std::vector<uint32_t> seenIn_;         // by word: the last message counted
+    uint32_t messageSerial_ = 0;
 };
 
 // Rewrites WordList from the index store (the files must be closed).
