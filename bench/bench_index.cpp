@@ -447,20 +447,21 @@ int main(int argc, char** argv) {
     uint64_t bytes = 0;
     {
         std::ofstream fx(work / "base.fix", std::ios::binary), fx2(work / "extra.fix", std::ios::binary);
-        std::ofstream mbox(work / "mail.mbox", std::ios::binary);
+        std::ofstream mbox(work / "mail.mbox", std::ios::binary), mbox2(work / "extra.mbox", std::ios::binary);
         fx << "# benchmark input\n";
         fx2 << "# benchmark input\n";
         for (long n = 0; n < count + extra; ++n) {
             Mail m = gen.mail(n);
             writeFixture(n < count ? fx : fx2, m);
-            if (n >= count) continue;
             std::string msg = rfcMessage(m);
-            bytes += msg.size();
-            mbox << "From bench@example.org Mon Jan  1 00:00:00 2024\n";
+            std::ofstream& box = n < count ? mbox : mbox2;
+            box << "From bench@example.org Mon Jan  1 00:00:00 2024\n";
             std::istringstream in(msg);
             std::string line;
-            while (std::getline(in, line)) mbox << (line.rfind("From ", 0) == 0 ? ">" : "") << line << "\n";
-            mbox << "\n";
+            while (std::getline(in, line)) box << (line.rfind("From ", 0) == 0 ? ">" : "") << line << "\n";
+            box << "\n";
+            if (n >= count) continue;
+            bytes += msg.size();
             std::ofstream one(work / "maildir" / "cur" / ("m" + std::to_string(n) + ".bench:2,S"), std::ios::binary);
             one << msg;
         }
@@ -507,6 +508,16 @@ int main(int argc, char** argv) {
         if (mx.ok && full.ok)
             std::printf("ratio index --full / mairix: %.2f   (import + index) / mairix: %.2f\n", full.seconds / mx.seconds,
                         (imp.seconds + full.seconds) / mx.seconds);
+        // The same 1,000 new mails appended to the mailbox, indexed again.
+        {
+            std::ifstream in(work / "extra.mbox", std::ios::binary);
+            std::ofstream out(work / "mail.mbox", std::ios::binary | std::ios::app);
+            out << in.rdbuf();
+        }
+        Measured mi = runProgram({"mairix", "-f", (work / "mairixrc").string(), "-F"});
+        std::printf("mairix incremental (+%ld): %5.2f s  peak %6ld MB%s\n", extra, mi.seconds, mi.peakKb / 1024,
+                    mi.ok ? "" : "  FAILED");
+        if (mi.ok && part.ok) std::printf("ratio index --partial / mairix incremental: %.2f\n", part.seconds / mi.seconds);
     } else {
         std::printf("mairix: not installed\n");
     }

@@ -136,7 +136,14 @@ bool mirrorWordList(Session& s, IndexStore& store) {
     ok = ok && bool(s.WordList.build());
     if (!ok) s.tell("The word list cannot be written.\r\n" + s.store.errorText(), "Word Indexing");
     (void)s.WordList.close();
-    return ok;
+    return ok && store.setMeta("wordlist", "current");
+}
+
+bool ensureWordList(Session& s) {
+    IndexStore store;
+    if (!openIndexStore(s, store)) return false;
+    if (store.meta("wordlist") == "current") return true;
+    return mirrorWordList(s, store);
 }
 
 // ---------------------------------------------------------------------------
@@ -245,7 +252,8 @@ void WordIndexRun::start() {
     }
     // The index is in flux until the run ends: a run that dies half-way
     // leaves the out-of-date flag set.
-    if (!setIndexNeedsUpdate(s_, 1)) return fail("The database's index flag cannot be stored.");
+    if (s_.Mem.WordListIndexNeedsUpdate == 0 && !setIndexNeedsUpdate(s_, 1))
+        return fail("The database's index flag cannot be stored.");
     if (mode_ == IndexMode::Full) {
         if (!store_.recreate(buildName(s_, MasIdxFile::Number)) || !store_.setMeta("tables", sig))
             return fail("The word index cannot be emptied: " + store_.error());
@@ -396,7 +404,9 @@ void WordIndexRun::finish() {
         for (uint32_t id = 1; id < counts_.size(); ++id)
             if (int64_t(counts_[id]) * 4 > messages) dropped.push_back(id);
     }
-    bool ok = store_.begin();
+    // The WordList mirror is rewritten when it is next read (ensureWordList),
+    // not by every run.
+    bool ok = store_.begin() && store_.setMeta("wordlist", "stale");
     std::vector<IndexStore::Word> all = ok ? store_.words() : std::vector<IndexStore::Word>{};
     for (auto& w : all) {
         if (!ok) break;
@@ -412,7 +422,6 @@ void WordIndexRun::finish() {
     if (!ok) return fail("The word index cannot be written: " + store_.error());
     report_.words = int64_t(all.size() - report_.stopWordsAdded.size());
     if (!addStopWords(s_, report_.stopWordsAdded)) return fail("The stop words cannot be written.");
-    if (!mirrorWordList(s_, store_)) return fail("The word list cannot be written.");
     if (!setIndexNeedsUpdate(s_, 0)) return fail("The database's index flag cannot be stored.");
     phase_ = Phase::Done;
     s_.IndexingInProgress = false;
@@ -440,6 +449,7 @@ void WordIndexRun::recount() {
     report_.indexed = 0;
     report_.unindexed = total_ > indexed ? total_ - indexed : 0;
     if (indexed == 0 && total_ > 0) report_.advice = "Full";
+    else if (indexed > total_) report_.advice = "Full";  // messages went without the purge upkeep
     else if (store_.meta("tables") != tables_.signature()) report_.advice = "Full";
     else if (report_.unindexed > 0) report_.advice = "Partial";
     if (!mirrorWordList(s_, store_)) return fail("The word list cannot be written.");

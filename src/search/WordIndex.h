@@ -139,8 +139,11 @@ private:
     uint32_t messageSerial_ = 0;
 };
 
-// Rewrites WordList from the index store (the files must be closed).
+// WordList is a mirror of the index store's word table, with its three keys
+// for the word list window and the lookups. An indexing run marks it stale;
+// readers of WordList call ensureWordList first, which rewrites it when stale.
 [[nodiscard]] bool mirrorWordList(Session& s, IndexStore& store);
+[[nodiscard]] bool ensureWordList(Session& s);
 // Stores FOR:WORDLISTINDEXNEEDSUPDATE (and its working copy) for the selected database.
 [[nodiscard]] bool setIndexNeedsUpdate(Session& s, int32_t value);
 

@@ -14,6 +14,7 @@ struct WordIndexTest : SearchArchive {
     // The WordList mirror: word -> count.
     std::map<std::string, int32_t> wordList() {
         std::map<std::string, int32_t> m;
+        EXPECT_TRUE(ensureWordList(s));
         EXPECT_TRUE(openIndexFile(s, s.WordList));
         s.WordList.set(WordListFile::BY_THEWORD);
         while (s.WordList.next()) m[s.WOR.THEWORD.str()] = s.WOR.WORDCOUNT;
