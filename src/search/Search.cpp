@@ -318,6 +318,8 @@ struct TermState {
     const QueryTerm* term = nullptr;
     std::optional<std::vector<uint32_t>> set;  // a superset of the term's messages; none = all
     bool exact = false;                        // set holds exactly the term's messages
+    // A negated single indexed word: the messages that hold it.
+    std::optional<std::vector<uint32_t>> holders;
 };
 
 class Engine {
@@ -437,7 +439,14 @@ SearchOutcome Searcher::run(const std::string& text, int64_t scanLimit) {
         for (auto& t : g) {
             TermState st;
             st.term = &t;
-            if (t.kind == QueryTerm::Kind::Words && !t.negate) {
+            if (t.kind == QueryTerm::Kind::Words && t.negate && !t.phrase && t.words.size() == 1) {
+                bool indexedWord = false;
+                auto list = postingsOf(t.words[0], indexedWord);
+                if (indexedWord) {
+                    go = go && engine.scanned(int64_t(list.size()) + 1);
+                    st.holders = std::move(list);
+                }
+            } else if (t.kind == QueryTerm::Kind::Words && !t.negate) {
                 std::optional<std::vector<uint32_t>> acc;
                 bool allIndexed = true;
                 for (auto& w : t.words) {
@@ -497,12 +506,20 @@ SearchOutcome Searcher::run(const std::string& text, int64_t scanLimit) {
     for (std::size_t gi = 0; gi < groups.size(); ++gi) {
         if (groupExact[gi]) continue;
         for (auto& st : groups[gi]) {
-            if (st.term->kind == QueryTerm::Kind::Words) needText = needText || st.term->phrase || st.term->negate;
+            if (st.term->kind == QueryTerm::Kind::Words)
+                needText = needText || st.term->phrase || (st.term->negate && !st.holders);
             else needHeader = true;
         }
     }
     std::vector<uint32_t> kept;
-    if (!needText && !needHeader) {
+    bool allExact = std::all_of(groupExact.begin(), groupExact.end(), [](bool e) { return e; });
+    bool onlyIgnored = true;  // the inexact groups hold only ignored words
+    for (std::size_t gi = 0; gi < groups.size(); ++gi)
+        for (auto& st : groups[gi])
+            if (!groupExact[gi] && (st.term->kind != QueryTerm::Kind::Words || st.term->negate || st.term->phrase ||
+                                    st.set))
+                onlyIgnored = false;
+    if (allExact || (onlyIgnored && !needText && !needHeader)) {
         // The index answered the whole query.
         kept = std::move(ids);
     } else {
@@ -527,6 +544,8 @@ SearchOutcome Searcher::run(const std::string& text, int64_t scanLimit) {
                         case QueryTerm::Kind::Words:
                             if (!t.phrase && !t.negate) {
                                 m = st.set ? std::binary_search(st.set->begin(), st.set->end(), id) : true;
+                            } else if (st.holders) {
+                                m = std::binary_search(st.holders->begin(), st.holders->end(), id);
                             } else {
                                 if (!haveBody) {
                                     body = textOf(s, id);
