@@ -50,6 +50,8 @@ int verbSearch(Context& c, std::vector<std::string>& args) {
                       << "\n";
         }
     }
+    if (s.Mem.WordListIndexNeedsUpdate != 0)
+        std::cerr << "quillmer-cli: search: the word index is out of date; run 'index " << args[0] << "'\n";
     return r.ids.empty() ? 1 : 0;
 }
 

@@ -400,6 +400,15 @@ SearchOutcome runSearch(Session& s, const std::string& text, int64_t scanLimit) 
 }
 
 SearchOutcome Searcher::run(const std::string& text, int64_t scanLimit) {
+    SearchOutcome out = find(text, scanLimit);
+    if (!out.error.empty()) return out;
+    // A stopped search leaves the result set empty.
+    out.ok = writeResultSet(impl_->s, out.cancelled ? std::vector<uint32_t>{} : out.ids);
+    if (!out.ok) out.error = "The result set cannot be written.";
+    return out;
+}
+
+SearchOutcome Searcher::find(const std::string& text, int64_t scanLimit) {
     Session& s = impl_->s;
     const IndexSettings& settings = impl_->settings;
     const WordTables& tables = impl_->tables;
@@ -471,7 +480,8 @@ SearchOutcome Searcher::run(const std::string& text, int64_t scanLimit) {
     if (!go) {
         out.cancelled = true;
         out.scanned = engine.count();
-        out.ok = writeResultSet(s, {});
+        out.ids.clear();
+        out.ok = true;
         return out;
     }
 
@@ -583,14 +593,14 @@ SearchOutcome Searcher::run(const std::string& text, int64_t scanLimit) {
     out.scanned = engine.count();
     if (!go) {
         out.cancelled = true;
-        out.ok = writeResultSet(s, {});
+        out.ids.clear();
+        out.ok = true;
         return out;
     }
     // In the order found, newest message number first (as the key word and
     // topic views list theirs); the user re-sorts by date or the other orders.
     out.ids.assign(kept.rbegin(), kept.rend());
-    out.ok = writeResultSet(s, out.ids);
-    if (!out.ok) out.error = "The result set cannot be written.";
+    out.ok = true;
     return out;
 }
 

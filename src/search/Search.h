@@ -77,7 +77,10 @@ public:
     ~Searcher();
     Searcher(const Searcher&) = delete;
     Searcher& operator=(const Searcher&) = delete;
+    // The search with its result set written (runSearch).
     SearchOutcome run(const std::string& query, int64_t scanLimit = 0);
+    // The same without writing the result set.
+    SearchOutcome find(const std::string& query, int64_t scanLimit = 0);
     std::vector<ResultLine> describe(const std::vector<uint32_t>& ids);
 
 private:
