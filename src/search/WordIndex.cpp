@@ -474,8 +474,20 @@ bool deleteIndexedWord(Session& s, const std::string& word) {
     return ok;
 }
 
+namespace {
+// A database that was never indexed has no index file; the upkeep leaves it so.
+bool indexFileExists(Session& s) {
+    std::error_code ec;
+    return std::filesystem::exists(buildName(s, MasIdxFile::Number), ec);
+}
+}  // namespace
+
 bool purgeOrphanedWordIndexes(Session& s, std::vector<uint32_t>& deleted, std::map<uint32_t, int32_t>& tally) {
     if (deleted.empty()) return true;
+    if (!indexFileExists(s)) {
+        deleted.clear();
+        return true;
+    }
     IndexStore store;
     if (!openIndexStore(s, store)) return false;
     std::sort(deleted.begin(), deleted.end());
@@ -504,7 +516,7 @@ bool purgeOrphanedWordIndexes(Session& s, std::vector<uint32_t>& deleted, std::m
 }
 
 bool updateIndexCounts(Session& s, const std::map<uint32_t, int32_t>& tally) {
-    if (tally.empty()) return true;
+    if (tally.empty() || !indexFileExists(s)) return true;
     IndexStore store;
     if (!openIndexStore(s, store)) return false;
     bool ok = store.begin();
