@@ -1,9 +1,11 @@
 // The word indexing run (Full, Partial, Recount), the 25 % rule, the
 // out-of-date flags and the three purge upkeep steps.
 #include <algorithm>
+#include <filesystem>
 #include <map>
 #include <set>
 
+#include "database/Common.h"
 #include "search/SearchTestKit.h"
 #include "search/WordIndex.h"
 
@@ -200,6 +202,16 @@ TEST_F(WordIndexTest, APurgeWithoutDeletionsStillRebuildsTheListAndClearsTheFlag
     EXPECT_EQ(int32_t(s.FOR.WORDLISTINDEXNEEDSUPDATE), 0);
     OP_CLOSE(s, OpClose, {ForumsFile::Number});
     EXPECT_EQ(wordList()["WORD"], 1);
+}
+
+TEST_F(WordIndexTest, UpkeepOfANeverIndexedDatabaseCreatesNoIndexFile) {
+    importForum({forum(1, "word")});
+    std::vector<uint32_t> deleted = {1};
+    std::map<uint32_t, int32_t> tally = {{1, 1}};
+    ASSERT_TRUE(purgeOrphanedWordIndexes(s, deleted, tally));
+    EXPECT_TRUE(deleted.empty());
+    ASSERT_TRUE(updateIndexCounts(s, tally));
+    EXPECT_FALSE(std::filesystem::exists(buildName(s, MasIdxFile::Number)));
 }
 
 }  // namespace
