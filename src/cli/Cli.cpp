@@ -182,6 +182,41 @@ const std::vector<Verb>& verbs() {
          "Prints the message (forum or news number, or mail identifier) with its text;\n"
          "without --db every database is searched and every match is printed.",
          verbShow},
+        {"index", "DATABASE [--full|--partial|--recount]",
+         "Builds the word index of a database (its name or identifier).\n\n"
+         "  --partial  indexes the messages not indexed before (the default)\n"
+         "  --full     indexes every message again, replacing the index\n"
+         "  --recount  recounts the indexed words and recommends --full or --partial\n\n"
+         "A progress bar runs on a terminal; the summary goes to stdout.",
+         verbIndex},
+        {"search", "DATABASE QUERY... [--json] [--pause-after N]",
+         "Searches the word index of a database, stores the result set and prints one hit\n"
+         "per line, newest message number first: number, date, sender, subject (tab-separated; --json: one\n"
+         "object per line). QUERY: words (all must occur), \"quoted phrases\", a OR b,\n"
+         "-word (must not occur), from:TEXT, to:TEXT, subject:TEXT and\n"
+         "date:YYYY[-MM[-DD]][..YYYY[-MM[-DD]]]. --pause-after N asks after every N scanned\n"
+         "index entries whether to go on (--no stops there). Exit status 1 when nothing is found.",
+         verbSearch},
+        {"topics", "DATABASE [list [TOPIC] | add NAME | rename NAME NEW | delete NAME | attach|detach NAME (MSG... | --result)]",
+         "Works with the topics of a database.\n\n"
+         "  topics DB [list]           every topic with its number of messages (recounted)\n"
+         "  topics DB list TOPIC       the messages linked to the topic, newest number first\n"
+         "  topics DB add NAME         a new topic (names are unique, letter case aside)\n"
+         "  topics DB rename NAME NEW  renames a topic\n"
+         "  topics DB delete NAME      deletes a topic with all its links\n"
+         "  topics DB attach NAME MSG...   links the topic to the messages (--result: to\n"
+         "                                 every message of the last search)\n"
+         "  topics DB detach NAME MSG...   removes those links",
+         verbTopics},
+        {"keywords", "DATABASE [list | add TEXT [--case] [--word] | delete TEXT | run]",
+         "Works with the key words of a database.\n\n"
+         "  keywords DB [list]                 search string, links, match case, match word, updated\n"
+         "  keywords DB add TEXT [--case] [--word]\n"
+         "                                     a new key word; --case: letter case must agree;\n"
+         "                                     --word: only whole words match\n"
+         "  keywords DB delete TEXT            deletes a key word with its links\n"
+         "  keywords DB run                    links every message that contains a key word",
+         verbKeywords},
     };
     return v;
 }

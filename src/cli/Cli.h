@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "database/Installation.h"
 #include "database/Session.h"
 #include "database/UserInterface.h"
 
@@ -53,6 +54,8 @@ bool takeOption(std::vector<std::string>& args, const std::string& name, std::st
 // A one-line cause on stderr and the exit status 2.
 int fail(const std::string& cause);
 bool wantsHelp(const std::vector<std::string>& args);
+// A database by its identifier or its name (letter case aside).
+bool findDatabase(Session& s, const std::string& given, CatalogueEntry& out);
 int printVerbHelp(const Verb& v);
 
 // Verb entry points, one file each.
@@ -63,5 +66,9 @@ int verbImport(Context& c, std::vector<std::string>& args);
 int verbBatch(Context& c, std::vector<std::string>& args);
 int verbMessages(Context& c, std::vector<std::string>& args);
 int verbShow(Context& c, std::vector<std::string>& args);
+int verbIndex(Context& c, std::vector<std::string>& args);
+int verbSearch(Context& c, std::vector<std::string>& args);
+int verbTopics(Context& c, std::vector<std::string>& args);
+int verbKeywords(Context& c, std::vector<std::string>& args);
 
 }  // namespace quill::cli

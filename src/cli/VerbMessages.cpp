@@ -155,7 +155,8 @@ std::string mailLine(DatabaseReader& db, Session& s, bool json, bool withText) {
     return o.str();
 }
 
-// A database by its identifier or its name (letter case aside).
+}  // namespace
+
 bool findDatabase(Session& s, const std::string& given, CatalogueEntry& out) {
     std::string name = utf8ToCp1252(given);
     bool digits = !given.empty() && given.size() <= 10;
@@ -168,8 +169,6 @@ bool findDatabase(Session& s, const std::string& given, CatalogueEntry& out) {
     }
     return false;
 }
-
-}  // namespace
 
 int verbMessages(Context& c, std::vector<std::string>& args) {
     bool json = takeFlag(args, "--json");

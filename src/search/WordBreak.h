@@ -1,0 +1,86 @@
+// Word breaking: the three character flags of a word definition set (a word
+// may start with, contain, end with the character), the characters that are
+// discarded inside a word, and the rules of what is never indexed. The word
+// indexing, the search and the hit list share one set of tables.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quill {
+
+class Session;
+
+// The longest word kept (WOR:THEWORD); longer runs are not words but data
+// (encoded attachments, long identifiers) and are skipped.
+inline constexpr std::size_t kMaxWordLength = 40;
+// The name of the word definition set used when none is chosen.
+inline constexpr const char* kDefaultWordSet = "Default";
+
+// $StartWordHash, $InWordHash, $EndWordHash and $IsJunkHash: one entry per
+// character code.
+struct WordTables {
+    std::array<uint8_t, 256> StartWordHash{};
+    std::array<uint8_t, 256> InWordHash{};
+    std::array<uint8_t, 256> EndWordHash{};
+    std::array<uint8_t, 256> IsJunkHash{};
+
+    // The built-in set: letters (with the accented letters of Windows-1252)
+    // and digits start, continue and end a word; the apostrophe, the period,
+    // the underscore and the hyphen may stand inside one; the soft hyphen is
+    // discarded.
+    static WordTables defaults();
+    // A short text that changes whenever a flag changes: an index built
+    // under other tables must be rebuilt in full.
+    std::string signature() const;
+};
+
+// One word found in a text: its indexed form (upper case, junk removed) and
+// its place as byte positions [start, end).
+struct WordHit {
+    std::string word;
+    std::size_t start = 0, end = 0;
+};
+
+// Breaks text into words: a word starts at a character with the start flag,
+// runs over characters with the inside flag (junk characters are dropped
+// without ending it), and is then cut back to its last character with the end
+// flag. Words are given in upper case, in text order; words longer than
+// kMaxWordLength are skipped.
+void breakWords(std::string_view text, const WordTables& t, const std::function<void(const WordHit&)>& f);
+std::vector<std::string> wordsOf(std::string_view text, const WordTables& t);
+
+// Settings that change only future indexing.
+struct IndexSettings {
+    bool indexNumbers = true;      // words that are (or start with) numbers
+    bool skipTagLines = false;     // footers of forum and newsgroup messages
+    bool autoStopWords = true;     // the 25 % rule
+    std::string wordSet = kDefaultWordSet;
+    int32_t searchScanLimit = 200000;  // index entries a search scans before it asks to go on
+};
+
+// Whether a word of the text is indexed under the settings: numbers only when
+// asked for, and never long digit runs or dotted number groups (dates,
+// addresses, identifiers that look like header data).
+bool indexable(std::string_view word, const IndexSettings& settings);
+
+// The part of a stored text that is indexed: a leading block of Internet
+// headers is skipped, and with skipTagLines set so is the footer after a
+// signature separator line ("-- ") of forum and newsgroup messages. Returns
+// [begin, end) byte positions.
+std::pair<std::size_t, std::size_t> indexedSpan(std::string_view text, bool skipTagLines);
+
+// The indexing settings of the installation (a Control record of their own)
+// and the tables of the chosen word definition set of the selected database
+// (WordChars; the built-in set when it has no rows).
+IndexSettings loadIndexSettings(Session& s);
+[[nodiscard]] bool saveIndexSettings(Session& s, const IndexSettings& settings);
+WordTables loadWordTables(Session& s, const std::string& setName);
+// Stores a set's flags in WordChars (replacing its rows).
+[[nodiscard]] bool saveWordTables(Session& s, const std::string& setName, const WordTables& t);
+
+}  // namespace quill

@@ -1,0 +1,550 @@
+#include "search/WordIndex.h"
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+
+#include "database/Common.h"
+
+namespace quill {
+
+namespace {
+
+std::string dirOf(const std::string& path) {
+    auto p = path.find_last_of('/');
+    return p == std::string::npos ? std::string(".") : path.substr(0, p);
+}
+
+// Keeps the message files of a run open while it lives.
+void openTexts(Session& s) { OP_CLOSE(s, OpOpenShared, {MsgTextFile::Number}); }
+void closeTexts(Session& s) { OP_CLOSE(s, OpClose, {MsgTextFile::Number}); }
+
+}  // namespace
+
+bool openIndexFile(Session& s, RecordFile& f) {
+    if (f.isOpen()) return true;
+    std::string name = buildName(s, f.number());
+    std::error_code ec;
+    std::filesystem::create_directories(dirOf(name), ec);
+    Status st = f.open();
+    bool created = false;
+    if (!st && (st.code() == FileNotFoundErr || (st.code() == BadRecErr && f.desc().alwaysRecreate))) {
+        Status c = f.create();
+        if (c) st = f.open();
+        created = true;
+    }
+    if (!st) {
+        s.tell("The file " + name + " cannot be opened.\r\nError no " + std::to_string(st.code()) + "\r\n" +
+                   s.store.errorText(),
+               "File Open Error");
+        return false;
+    }
+    if (created && f.number() == StopWordsFile::Number) {
+        (void)f.stream();
+        for (const char* w : defaultStopWords()) {
+            f.clearBuffer();
+            s.STO.THEWORD = w;
+            (void)f.add();
+        }
+        (void)f.flush();
+    }
+    return true;
+}
+
+bool openIndexStore(Session& s, IndexStore& store) {
+    std::string name = buildName(s, MasIdxFile::Number);
+    std::error_code ec;
+    std::filesystem::create_directories(dirOf(name), ec);
+    if (store.open(name)) return true;
+    s.tell("The file " + name + " cannot be opened.\r\n" + store.error(), "File Open Error");
+    return false;
+}
+
+const std::vector<const char*>& defaultStopWords() {
+    static const std::vector<const char*> v = {
+        "A", "ABOUT", "ABOVE", "AFTER", "AGAIN", "AGAINST", "ALL", "AM", "AN", "AND", "ANY", "ARE", "AS", "AT",
+        "BE", "BECAUSE", "BEEN", "BEFORE", "BEING", "BELOW", "BETWEEN", "BOTH", "BUT", "BY", "CAN", "COULD", "DID",
+        "DO", "DOES", "DOING", "DOWN", "DURING", "EACH", "FEW", "FOR", "FROM", "FURTHER", "HAD", "HAS", "HAVE",
+        "HAVING", "HE", "HER", "HERE", "HERS", "HERSELF", "HIM", "HIMSELF", "HIS", "HOW", "I", "IF", "IN", "INTO",
+        "IS", "IT", "IT'S", "ITS", "ITSELF", "JUST", "ME", "MORE", "MOST", "MY", "MYSELF", "NO", "NOR", "NOT", "NOW",
+        "OF", "OFF", "ON", "ONCE", "ONLY", "OR", "OTHER", "OUR", "OURS", "OURSELVES", "OUT", "OVER", "OWN", "SAME",
+        "SHE", "SHOULD", "SO", "SOME", "SUCH", "THAN", "THAT", "THE", "THEIR", "THEIRS", "THEM", "THEMSELVES", "THEN",
+        "THERE", "THESE", "THEY", "THIS", "THOSE", "THROUGH", "TO", "TOO", "UNDER", "UNTIL", "UP", "VERY", "WAS",
+        "WE", "WERE", "WHAT", "WHEN", "WHERE", "WHICH", "WHILE", "WHO", "WHOM", "WHY", "WILL", "WITH", "WOULD",
+        "YOU", "YOUR", "YOURS", "YOURSELF", "YOURSELVES"};
+    return v;
+}
+
+std::unordered_set<std::string> loadStopWords(Session& s) {
+    std::unordered_set<std::string> v;
+    if (!openIndexFile(s, s.StopWords)) {
+        for (const char* w : defaultStopWords()) v.insert(w);
+        return v;
+    }
+    s.StopWords.set(StopWordsFile::BY_THEWORD);
+    while (s.StopWords.next()) v.insert(upper1252(s.STO.THEWORD.view()));
+    (void)s.StopWords.close();
+    return v;
+}
+
+bool addStopWords(Session& s, const std::vector<std::string>& words) {
+    if (words.empty()) return true;
+    if (!openIndexFile(s, s.StopWords)) return false;
+    bool ok = beginWrites(s, {&s.StopWords});
+    for (std::size_t i = 0; ok && i < words.size(); ++i) {
+        s.StopWords.clearBuffer();
+        s.STO.THEWORD = words[i];
+        if (s.StopWords.get(StopWordsFile::BY_THEWORD)) continue;
+        s.StopWords.clearBuffer();
+        s.STO.THEWORD = words[i];
+        ok = UppDat(s, s.StopWords, UpdAdd, UpdReportRollback);
+    }
+    if (ok) ok = bool(s.store.commit());
+    (void)s.StopWords.close();
+    return ok;
+}
+
+bool setIndexNeedsUpdate(Session& s, int32_t value) {
+    OP_CLOSE(s, OpOpenShared, {ForumsFile::Number});
+    s.Forums.clearBuffer();
+    s.FOR.ID = s.Mem.ForumNumber;
+    bool ok = HoldRec(s, s.Forums, ForumsFile::FORUMKEY, true, {}) == 1;
+    if (ok) {
+        s.FOR.WORDLISTINDEXNEEDSUPDATE = value;
+        ok = UppDat(s, s.Forums, UpdPut, UpdReport);
+        s.Forums.release();
+    }
+    OP_CLOSE(s, OpClose, {ForumsFile::Number});
+    if (ok) s.Mem.WordListIndexNeedsUpdate = value;
+    return ok;
+}
+
+bool mirrorWordList(Session& s, IndexStore& store) {
+    if (!openIndexFile(s, s.WordList)) return false;
+    auto words = store.words();
+    // Emptied and refilled inside one write batch: another program sees the
+    // old list or the new one.
+    bool ok = bool(s.WordList.stream()) && bool(s.WordList.empty());
+    for (std::size_t i = 0; ok && i < words.size(); ++i) {
+        s.WordList.clearBuffer();
+        s.WOR.WORDID = int32_t(words[i].id);
+        s.WOR.THEWORD = words[i].word;
+        s.WOR.WORDCOUNT = words[i].count;
+        ok = bool(s.WordList.append());
+    }
+    ok = bool(s.WordList.flush()) && ok;
+    ok = ok && bool(s.WordList.build());
+    if (!ok) s.tell("The word list cannot be written.\r\n" + s.store.errorText(), "Word Indexing");
+    (void)s.WordList.close();
+    return ok && store.setMeta("wordlist", "current");
+}
+
+bool ensureWordList(Session& s) {
+    IndexStore store;
+    if (!openIndexStore(s, store)) return false;
+    if (store.meta("wordlist") == "current") return true;
+    return mirrorWordList(s, store);
+}
+
+// ---------------------------------------------------------------------------
+// Word identifiers in memory
+
+uint32_t WordIds::hashOf(std::string_view w) {
+    uint64_t h = 1469598103934665603ull;
+    for (unsigned char c : w) h = (h ^ c) * 1099511628211ull;
+    return uint32_t(h ^ (h >> 32));
+}
+
+bool WordIds::same(const Slot& sl, std::string_view w) const {
+    if (sl.length != w.size()) return false;
+    const char* p = w.size() <= kInline ? sl.text : arena_.data() + sl.offset;
+    return std::memcmp(p, w.data(), w.size()) == 0;
+}
+
+uint32_t WordIds::find(std::string_view w) const {
+    uint32_t h = hashOf(w);
+    std::size_t mask = slots_.size() - 1;
+    for (std::size_t i = h & mask;; i = (i + 1) & mask) {
+        const Slot& sl = slots_[i];
+        if (sl.id == 0) return kMissing;
+        if (sl.hash == h && same(sl, w)) return sl.id;
+    }
+}
+
+void WordIds::insert(std::string_view w, uint32_t id) {
+    if ((used_ + 1) * 2 > slots_.size()) grow();
+    uint32_t h = hashOf(w);
+    std::size_t mask = slots_.size() - 1;
+    std::size_t i = h & mask;
+    while (slots_[i].id != 0) i = (i + 1) & mask;
+    Slot& sl = slots_[i];
+    sl.hash = h;
+    sl.id = id;
+    sl.length = uint32_t(w.size());
+    if (w.size() <= kInline) {
+        std::memcpy(sl.text, w.data(), w.size());
+    } else {
+        sl.offset = uint32_t(arena_.size());
+        arena_.append(w);
+    }
+    ++used_;
+}
+
+void WordIds::grow() {
+    std::vector<Slot> old(slots_.size() * 2);
+    old.swap(slots_);
+    std::size_t mask = slots_.size() - 1;
+    for (const Slot& sl : old) {
+        if (sl.id == 0) continue;
+        std::size_t i = sl.hash & mask;
+        while (slots_[i].id != 0) i = (i + 1) & mask;
+        slots_[i] = sl;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// The indexing run
+
+WordIndexRun::WordIndexRun(Session& s, IndexMode mode) : s_(s), mode_(mode) {}
+
+WordIndexRun::~WordIndexRun() {
+    store_.rollback();
+    store_.close();
+    if (filesOpen_) closeTexts(s_);
+    if (phase_ != Phase::Start) s_.IndexingInProgress = false;
+}
+
+void WordIndexRun::fail(const std::string& why) {
+    failure_ = why;
+    store_.rollback();
+    phase_ = Phase::Done;
+    s_.IndexingInProgress = false;
+}
+
+bool WordIndexRun::step() {
+    switch (phase_) {
+        case Phase::Start: start(); break;
+        case Phase::Scan: scan(); break;
+        case Phase::Finish: finish(); break;
+        case Phase::Done: return false;
+    }
+    return phase_ != Phase::Done;
+}
+
+void WordIndexRun::start() {
+    if (s_.Mem.ForumNumber == 0) return fail("No database is selected.");
+    s_.IndexingInProgress = true;
+    phase_ = Phase::Scan;
+    if (!openIndexStore(s_, store_)) return fail("The word index cannot be opened: " + store_.error());
+    openTexts(s_);
+    filesOpen_ = true;
+    total_ = s_.MsgText.records();
+    report_.messages = total_;
+    settings_ = loadIndexSettings(s_);
+    tables_ = loadWordTables(s_, settings_.wordSet);
+    skipTags_ = settings_.skipTagLines && s_.Mem.ForumType != TypeMail;
+    if (mode_ == IndexMode::Recount) return recount();
+
+    std::string sig = tables_.signature();
+    if (mode_ == IndexMode::Partial && store_.meta("tables") != sig && store_.messageCount() > 0) {
+        mode_ = IndexMode::Full;
+        report_.fullForced = true;
+    }
+    // The index is in flux until the run ends: a run that dies half-way
+    // leaves the out-of-date flag set.
+    if (s_.Mem.WordListIndexNeedsUpdate == 0 && !setIndexNeedsUpdate(s_, 1))
+        return fail("The database's index flag cannot be stored.");
+    if (mode_ == IndexMode::Full) {
+        if (!store_.recreate(buildName(s_, MasIdxFile::Number)) || !store_.setMeta("tables", sig))
+            return fail("The word index cannot be emptied: " + store_.error());
+    } else {
+        if (!store_.setMeta("tables", sig)) return fail("The word index cannot be written: " + store_.error());
+        // The messages not indexed yet, found through the small header
+        // records; only their texts are read.
+        std::vector<uint32_t> indexed = store_.indexedMessages();
+        bool mail = s_.Mem.ForumType == TypeMail;
+        int headers = mail ? MailFile::Number : MsgNmbrFile::Number;
+        OP_CLOSE(s_, OpOpenShared, {headers});
+        RecordFile& hf = mail ? static_cast<RecordFile&>(s_.Mail) : static_cast<RecordFile&>(s_.MsgNmbr);
+        hf.set(0);
+        while (hf.next()) {
+            uint32_t id = mail ? uint32_t(s_.MAI.MAILID) : uint32_t(s_.MSG.MSGNUMBER);
+            if (!std::binary_search(indexed.begin(), indexed.end(), id)) todo_.push_back(id);
+        }
+        OP_CLOSE(s_, OpClose, {headers});
+        total_ = int64_t(todo_.size());
+    }
+    counts_.assign(1, 0);
+    for (auto& w : store_.words()) {
+        if (w.id >= counts_.size()) counts_.resize(w.id + 1, 0);
+        counts_[w.id] = w.count;
+        ids_.insert(w.word, w.id);
+    }
+    // A stop word that is also an indexed word (added to the stop words
+    // since) is no longer indexed: its entry is turned into a stop entry.
+    for (auto& st : loadStopWords(s_))
+        if (ids_.find(st) == WordIds::kMissing) ids_.insert(st, WordIds::kStopWord);
+    firstNewId_ = uint32_t(counts_.size());
+    batch_.resize(counts_.size());
+    s_.MsgText.set(MsgTextFile::IDKEY);
+}
+
+uint32_t WordIndexRun::wordId(const std::string& w) {
+    uint32_t id = ids_.find(w);
+    if (id != WordIds::kMissing) return id;
+    if (!indexable(w, settings_)) {
+        ids_.insert(w, WordIds::kStopWord);
+        return WordIds::kStopWord;
+    }
+    id = uint32_t(counts_.size());
+    counts_.push_back(0);
+    batch_.emplace_back();
+    newWords_.push_back(w);
+    ids_.insert(w, id);
+    ++report_.newWords;
+    return id;
+}
+
+void WordIndexRun::indexMessage(uint32_t sysid, const std::string& text) {
+    auto [b, e] = indexedSpan(text, skipTags_);
+    msgWords_.clear();
+    // Each word is counted once per message: a stamp per word marks the
+    // message that counted it last.
+    ++messageSerial_;
+    breakWords(std::string_view(text).substr(b, e - b), tables_, [&](const WordHit& h) {
+        uint32_t id = wordId(h.word);
+        if (id == WordIds::kStopWord) return;
+        if (id >= seenIn_.size()) seenIn_.resize(std::size_t(id) + 1024, 0);
+        if (seenIn_[id] == messageSerial_) return;
+        seenIn_[id] = messageSerial_;
+        msgWords_.push_back(id);
+    });
+    std::sort(msgWords_.begin(), msgWords_.end());
+    for (uint32_t id : msgWords_) {
+        auto& list = batch_[id];
+        if (list.empty()) touched_.push_back(id);
+        list.push_back(sysid);
+        ++counts_[id];
+    }
+    report_.postings += int64_t(msgWords_.size());
+    forward_.emplace_back(sysid, msgWords_);
+    ++report_.indexed;
+    ++batchMessages_;
+}
+
+bool WordIndexRun::flushBatch() {
+    if (forward_.empty() && newWords_.empty()) return true;
+    bool ok = store_.begin();
+    uint32_t id = firstNewId_;
+    for (std::size_t i = 0; ok && i < newWords_.size(); ++i, ++id) ok = store_.putWord({id, newWords_[i], 0});
+    std::sort(touched_.begin(), touched_.end());
+    for (std::size_t i = 0; ok && i < touched_.size(); ++i) {
+        auto& list = batch_[touched_[i]];
+        // A message number met twice in one batch cannot happen (each message
+        // is read once), but a block must stay ascending.
+        if (!std::is_sorted(list.begin(), list.end())) std::sort(list.begin(), list.end());
+        ok = store_.addBlock(touched_[i], list);
+    }
+    for (std::size_t i = 0; ok && i < forward_.size(); ++i) ok = store_.addMessage(forward_[i].first, forward_[i].second);
+    ok = ok && store_.commit();
+    if (!ok) {
+        fail("The word index cannot be written: " + store_.error());
+        return false;
+    }
+    for (uint32_t w : touched_) {
+        batch_[w].clear();
+        batch_[w].shrink_to_fit();
+    }
+    touched_.clear();
+    forward_.clear();
+    newWords_.clear();
+    firstNewId_ = uint32_t(counts_.size());
+    batchMessages_ = 0;
+    return true;
+}
+
+void WordIndexRun::scan() {
+    if (mode_ == IndexMode::Partial) {
+        for (int n = 0; n < sliceSize; ++n) {
+            if (std::size_t(processed_) >= todo_.size()) {
+                if (flushBatch()) phase_ = Phase::Finish;
+                return;
+            }
+            uint32_t sysid = todo_[std::size_t(processed_++)];
+            s_.MsgText.clearBuffer();
+            s_.TXT.MSGNUMBER = sysid;
+            if (!s_.MsgText.get(MsgTextFile::IDKEY)) continue;
+            indexMessage(sysid, s_.MsgText.memo);
+            if (batchMessages_ >= batchSize && !flushBatch()) return;
+        }
+        return;
+    }
+    for (int n = 0; n < sliceSize; ++n) {
+        if (!s_.MsgText.next()) {
+            if (!flushBatch()) return;
+            phase_ = Phase::Finish;
+            return;
+        }
+        ++processed_;
+        uint32_t sysid = s_.TXT.MSGNUMBER;
+        indexMessage(sysid, s_.MsgText.memo);
+        if (batchMessages_ >= batchSize && !flushBatch()) return;
+    }
+}
+
+void WordIndexRun::finish() {
+    closeTexts(s_);
+    filesOpen_ = false;
+    int64_t messages = store_.messageCount();
+    // The 25 % rule: a word found in more than a quarter of the messages
+    // says nothing about them. Small databases are left alone: in a handful
+    // of messages every shared word would pass the mark.
+    std::vector<uint32_t> dropped;
+    if (settings_.autoStopWords && messages >= 100) {
+        for (uint32_t id = 1; id < counts_.size(); ++id)
+            if (int64_t(counts_[id]) * 4 > messages) dropped.push_back(id);
+    }
+    // The WordList mirror is rewritten when it is next read (ensureWordList),
+    // not by every run.
+    bool ok = store_.begin() && store_.setMeta("wordlist", "stale");
+    std::vector<IndexStore::Word> all = ok ? store_.words() : std::vector<IndexStore::Word>{};
+    for (auto& w : all) {
+        if (!ok) break;
+        if (std::binary_search(dropped.begin(), dropped.end(), w.id)) {
+            report_.stopWordsAdded.push_back(w.word);
+            ok = store_.deleteWord(w.id);
+        } else if (w.id < counts_.size() && counts_[w.id] != w.count) {
+            w.count = counts_[w.id];
+            ok = store_.putWord(w);
+        }
+    }
+    ok = ok && store_.commit();
+    if (!ok) return fail("The word index cannot be written: " + store_.error());
+    report_.words = int64_t(all.size() - report_.stopWordsAdded.size());
+    if (!addStopWords(s_, report_.stopWordsAdded)) return fail("The stop words cannot be written.");
+    if (!setIndexNeedsUpdate(s_, 0)) return fail("The database's index flag cannot be stored.");
+    phase_ = Phase::Done;
+    s_.IndexingInProgress = false;
+}
+
+void WordIndexRun::recount() {
+    bool ok = store_.begin();
+    auto counts = store_.postingCounts();
+    std::unordered_map<uint32_t, int64_t> byId(counts.begin(), counts.end());
+    auto all = store_.words();
+    for (auto& w : all) {
+        if (!ok) break;
+        auto it = byId.find(w.id);
+        int64_t n = it == byId.end() ? 0 : it->second;
+        if (n <= 0) ok = store_.deleteWord(w.id);
+        else if (n != w.count) {
+            w.count = int32_t(n);
+            ok = store_.putWord(w);
+        }
+    }
+    ok = ok && store_.commit();
+    if (!ok) return fail("The word index cannot be written: " + store_.error());
+    report_.words = int64_t(store_.words().size());
+    int64_t indexed = store_.messageCount();
+    report_.indexed = 0;
+    report_.unindexed = total_ > indexed ? total_ - indexed : 0;
+    if (indexed == 0 && total_ > 0) report_.advice = "Full";
+    else if (indexed > total_) report_.advice = "Full";  // messages went without the purge upkeep
+    else if (store_.meta("tables") != tables_.signature()) report_.advice = "Full";
+    else if (report_.unindexed > 0) report_.advice = "Partial";
+    if (!mirrorWordList(s_, store_)) return fail("The word list cannot be written.");
+    processed_ = total_;
+    phase_ = Phase::Done;
+    s_.IndexingInProgress = false;
+}
+
+// ---------------------------------------------------------------------------
+// Word list upkeep
+
+bool deleteIndexedWord(Session& s, const std::string& word) {
+    IndexStore store;
+    if (!openIndexStore(s, store)) return false;
+    std::string upper = upper1252(word);
+    IndexStore::Word w = store.findWord(upper);
+    bool ok = true;
+    if (w.id != 0) ok = store.begin() && store.deleteWord(w.id) && store.commit();
+    if (!ok) store.rollback();
+    ok = ok && addStopWords(s, {upper});
+    if (ok && w.id != 0) ok = mirrorWordList(s, store);
+    return ok;
+}
+
+namespace {
+// A database that was never indexed has no index file; the upkeep leaves it so.
+bool indexFileExists(Session& s) {
+    std::error_code ec;
+    return std::filesystem::exists(buildName(s, MasIdxFile::Number), ec);
+}
+}  // namespace
+
+bool purgeOrphanedWordIndexes(Session& s, std::vector<uint32_t>& deleted, std::map<uint32_t, int32_t>& tally) {
+    if (deleted.empty()) return true;
+    if (!indexFileExists(s)) {
+        deleted.clear();
+        return true;
+    }
+    IndexStore store;
+    if (!openIndexStore(s, store)) return false;
+    std::sort(deleted.begin(), deleted.end());
+    deleted.erase(std::unique(deleted.begin(), deleted.end()), deleted.end());
+    bool ok = store.begin();
+    std::map<uint32_t, std::vector<uint32_t>> byWord;
+    for (std::size_t i = 0; ok && i < deleted.size(); ++i) {
+        bool indexed = false;
+        auto words = store.wordsOf(deleted[i], &indexed);
+        if (!indexed) continue;
+        for (uint32_t w : words) {
+            ++tally[w];
+            byWord[w].push_back(deleted[i]);
+        }
+        ok = store.deleteMessage(deleted[i]);
+    }
+    for (auto it = byWord.begin(); ok && it != byWord.end(); ++it) ok = store.dropFromWord(it->first, it->second);
+    ok = ok && store.commit();
+    if (!ok) {
+        s.tell("The word index cannot be written.\r\n" + store.error(), "Purging orphaned word indexes");
+        store.rollback();
+        return false;
+    }
+    deleted.clear();
+    return true;
+}
+
+bool updateIndexCounts(Session& s, const std::map<uint32_t, int32_t>& tally) {
+    if (tally.empty() || !indexFileExists(s)) return true;
+    IndexStore store;
+    if (!openIndexStore(s, store)) return false;
+    bool ok = store.begin();
+    for (auto it = tally.begin(); ok && it != tally.end(); ++it) {
+        IndexStore::Word w = store.findWordId(it->first);
+        if (w.id == 0) continue;
+        // A count that ends at or below zero removes the word; it is never
+        // stored negative.
+        int64_t left = int64_t(w.count) - it->second;
+        if (left <= 0) ok = store.deleteWord(w.id);
+        else {
+            w.count = int32_t(left);
+            ok = store.putWord(w);
+        }
+    }
+    ok = ok && store.commit();
+    if (!ok) {
+        s.tell("The word index cannot be written.\r\n" + store.error(), "Updating index counts per indexed word");
+        store.rollback();
+    }
+    return ok;
+}
+
+bool rebuildWordList(Session& s) {
+    IndexStore store;
+    if (!openIndexStore(s, store)) return false;
+    if (!mirrorWordList(s, store)) return false;
+    return setIndexNeedsUpdate(s, 0);
+}
+
+}  // namespace quill

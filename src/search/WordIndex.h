@@ -1,0 +1,166 @@
+// The word index of the selected database: the indexing run (Full, Partial,
+// Recount) as a step machine, the stop words, the WordList mirror, and the
+// three upkeep steps of the purge run.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "database/Session.h"
+#include "search/IndexStore.h"
+#include "search/WordBreak.h"
+
+namespace quill {
+
+// Opens one of the files the word index and the search open themselves
+// (WordList, StopWords, Search): builds its name, creates its directory and
+// the file when missing. False (and the user told) when it cannot be opened.
+[[nodiscard]] bool openIndexFile(Session& s, RecordFile& f);
+// Opens the index store (MasIdx) of the selected database.
+[[nodiscard]] bool openIndexStore(Session& s, IndexStore& store);
+
+// A default list of common English words, never indexed. The StopWords file
+// is filled with it when it is created.
+const std::vector<const char*>& defaultStopWords();
+// The stop words (upper case) of the installation.
+std::unordered_set<std::string> loadStopWords(Session& s);
+[[nodiscard]] bool addStopWords(Session& s, const std::vector<std::string>& words);
+
+// The database's messages: (number, stored text) in number order.
+enum class IndexMode { Full, Partial, Recount };
+
+struct IndexReport {
+    int64_t messages = 0;         // messages of the database
+    int64_t indexed = 0;          // messages read by this run
+    int64_t postings = 0;         // (message, word) links added
+    int64_t newWords = 0;
+    int64_t words = 0;            // words in the index afterwards
+    std::vector<std::string> stopWordsAdded;  // by the 25 % rule
+    bool fullForced = false;      // a Partial run became Full (the word tables changed)
+    // Recount: messages not yet indexed and the advice ("Full", "Partial", "").
+    int64_t unindexed = 0;
+    std::string advice;
+};
+
+// Word to identifier, for the hot loop of the indexing: open addressing over
+// one string arena, so that a lookup costs one hash and usually one probe.
+class WordIds {
+public:
+    static constexpr uint32_t kMissing = 0;
+    static constexpr uint32_t kStopWord = 0xFFFFFFFFu;
+    uint32_t find(std::string_view w) const;
+    void insert(std::string_view w, uint32_t id);  // w must be absent
+    std::size_t size() const { return used_; }
+
+private:
+    // Words of up to 16 bytes are kept in the slot itself, so that a lookup
+    // of a common word touches one cache line.
+    static constexpr std::size_t kInline = 16;
+    struct Slot {
+        uint32_t hash = 0;
+        uint32_t id = 0;       // 0 = empty
+        uint32_t offset = 0;   // in the arena, for longer words
+        uint32_t length = 0;
+        char text[kInline] = {};
+    };
+    static uint32_t hashOf(std::string_view w);
+    bool same(const Slot& sl, std::string_view w) const;
+    void grow();
+    std::vector<Slot> slots_ = std::vector<Slot>(1024);
+    std::string arena_;
+    std::size_t used_ = 0;
+};
+
+class WordIndexRun {
+public:
+    WordIndexRun(Session& s, IndexMode mode);
+    ~WordIndexRun();
+    WordIndexRun(const WordIndexRun&) = delete;
+    WordIndexRun& operator=(const WordIndexRun&) = delete;
+
+    // One slice of work; false when the run has finished (or failed).
+    bool step();
+    void runToEnd() {
+        while (step()) {
+        }
+    }
+    bool finished() const { return phase_ == Phase::Done; }
+    bool failed() const { return !failure_.empty(); }
+    const std::string& failure() const { return failure_; }
+    int64_t progress() const { return processed_; }
+    int64_t total() const { return total_; }
+    const IndexReport& report() const { return report_; }
+
+    // Messages read per slice and messages per written batch.
+    int sliceSize = 500;
+    int batchSize = 8000;
+
+private:
+    enum class Phase { Start, Scan, Finish, Done };
+    void start();
+    void scan();
+    void finish();
+    void recount();
+    bool flushBatch();
+    void indexMessage(uint32_t sysid, const std::string& text);
+    void fail(const std::string& why);
+    uint32_t wordId(const std::string& w);
+
+    Session& s_;
+    IndexMode mode_;
+    Phase phase_ = Phase::Start;
+    std::string failure_;
+    IndexReport report_;
+    int64_t total_ = 0, processed_ = 0;
+    bool filesOpen_ = false;
+
+    IndexStore store_;
+    WordTables tables_;
+    IndexSettings settings_;
+    bool skipTags_ = false;
+    WordIds ids_;                          // words and stop words (kStopWord)
+    std::vector<int32_t> counts_;          // by word identifier
+    std::vector<std::string> newWords_;    // not yet in the store
+    uint32_t firstNewId_ = 0;
+    std::vector<std::vector<uint32_t>> batch_;  // messages per word of this batch
+    std::vector<uint32_t> touched_;
+    std::vector<std::pair<uint32_t, std::vector<uint32_t>>> forward_;
+    int batchMessages_ = 0;
+    std::vector<uint32_t> todo_;           // Partial: the messages to read
+    uint32_t lastSysid_ = 0;
+    bool anyRead_ = false;
+    std::vector<uint32_t> msgWords_;
+    std::vector<uint32_t> seenIn_;         // by word: the last message counted
+    uint32_t messageSerial_ = 0;
+};
+
+// WordList is a mirror of the index store's word table, with its three keys
+// for the word list window and the lookups. An indexing run marks it stale;
+// readers of WordList call ensureWordList first, which rewrites it when stale.
+[[nodiscard]] bool mirrorWordList(Session& s, IndexStore& store);
+[[nodiscard]] bool ensureWordList(Session& s);
+// Stores FOR:WORDLISTINDEXNEEDSUPDATE (and its working copy) for the selected database.
+[[nodiscard]] bool setIndexNeedsUpdate(Session& s, int32_t value);
+
+// Removes a word from the index and makes it a stop word (the user deleted
+// it from the word list).
+[[nodiscard]] bool deleteIndexedWord(Session& s, const std::string& word);
+
+// Upkeep steps of the purge run, in this order, for the messages it deleted.
+// "Purging orphaned word indexes": drops the messages from the index and
+// tallies, per word, how many of them held it; the list is emptied.
+[[nodiscard]] bool purgeOrphanedWordIndexes(Session& s, std::vector<uint32_t>& deleted,
+                                            std::map<uint32_t, int32_t>& tally);
+// "Updating index counts per indexed word": lowers the word counts by their
+// tallies; a word whose count reaches 0 or less is deleted.
+[[nodiscard]] bool updateIndexCounts(Session& s, const std::map<uint32_t, int32_t>& tally);
+// "Rebuilding word list": rebuilds the WordList mirror with its count key and
+// clears the out-of-date flags.
+[[nodiscard]] bool rebuildWordList(Session& s);
+
+}  // namespace quill

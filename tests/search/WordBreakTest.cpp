@@ -1,0 +1,122 @@
+// Word breaking under the default word definitions and under changed flags,
+// the numbers and header data that are never indexed, and the part of a
+// stored text that is indexed.
+#include <gtest/gtest.h>
+
+#include "search/IndexStore.h"
+#include "search/WordBreak.h"
+
+namespace quill {
+namespace {
+
+std::string joined(const std::vector<std::string>& v) {
+    std::string r;
+    for (auto& w : v) r += (r.empty() ? "" : "|") + w;
+    return r;
+}
+
+enum class Change { None, PeriodStarts, PeriodNotInside, PeriodEnds, PeriodInsideAndEnds, HyphenStartsNothing };
+
+WordTables tablesWith(Change c) {
+    WordTables t = WordTables::defaults();
+    unsigned char dot = '.';
+    switch (c) {
+        case Change::None: break;
+        case Change::PeriodStarts: t.StartWordHash[dot] = 1; break;
+        case Change::PeriodNotInside: t.InWordHash[dot] = 0; break;
+        case Change::PeriodEnds: t.EndWordHash[dot] = 1; t.InWordHash[dot] = 0; break;
+        case Change::PeriodInsideAndEnds: t.EndWordHash[dot] = 1; break;
+        case Change::HyphenStartsNothing: t.InWordHash['-'] = 0; break;
+    }
+    return t;
+}
+
+TEST(BreakWords, TextsYieldTheirWordsUnderEachFlagSet) {
+    struct Case {
+        Change change;
+        const char* text;
+        const char* words;
+    } cases[] = {
+        {Change::None, "I like Windows.", "I|LIKE|WINDOWS"},
+        {Change::None, "Edit WIN.INI now", "EDIT|WIN.INI|NOW"},
+        {Change::None, "Open .INI files", "OPEN|INI|FILES"},
+        {Change::None, "don't e-mail me", "DON'T|E-MAIL|ME"},
+        {Change::None, "trailing hyphen- and quote'", "TRAILING|HYPHEN|AND|QUOTE"},
+        {Change::None, "Caf\xE9 \xFC" "ber \xE6" "sthetik", "CAF\xC9|\xDC" "BER|\xC6" "STHETIK"},
+        {Change::None, "soft\xADhyphen", "SOFTHYPHEN"},
+        {Change::None, "a,b;c(d)e", "A|B|C|D|E"},
+        {Change::None, "", ""},
+        {Change::None, "... --- !!!", ""},
+        {Change::PeriodStarts, "Open .INI files", "OPEN|.INI|FILES"},
+        {Change::PeriodNotInside, "Edit WIN.INI now", "EDIT|WIN|INI|NOW"},
+        // A character that cannot stand inside a word cannot end one either.
+        {Change::PeriodEnds, "I like Windows.", "I|LIKE|WINDOWS"},
+        {Change::PeriodEnds, "Edit WIN.INI now", "EDIT|WIN|INI|NOW"},
+        {Change::PeriodInsideAndEnds, "I like Windows. Really", "I|LIKE|WINDOWS.|REALLY"},
+        {Change::HyphenStartsNothing, "don't e-mail me", "DON'T|E|MAIL|ME"},
+    };
+    for (auto& c : cases)
+        EXPECT_EQ(joined(wordsOf(c.text, tablesWith(c.change))), c.words) << c.text << " change " << int(c.change);
+}
+
+TEST(BreakWords, PositionsCoverTheWordAsWrittenAndLongRunsAreSkipped) {
+    std::vector<WordHit> hits;
+    std::string longRun(41, 'x');
+    breakWords("  Hello, " + longRun + " world.", WordTables::defaults(), [&](const WordHit& h) { hits.push_back(h); });
+    ASSERT_EQ(hits.size(), 2u);
+    EXPECT_EQ(hits[0].word, "HELLO");
+    EXPECT_EQ(hits[0].start, 2u);
+    EXPECT_EQ(hits[0].end, 7u);
+    EXPECT_EQ(hits[1].word, "WORLD");
+    EXPECT_EQ(hits[1].end - hits[1].start, 5u);
+}
+
+TEST(Indexable, NumbersFollowTheSettingAndHeaderDataIsNeverIndexed) {
+    IndexSettings with, without;
+    without.indexNumbers = false;
+    struct Case {
+        const char* word;
+        bool withNumbers, withoutNumbers;
+    } cases[] = {
+        {"WINDOWS", true, true},   {"1995", true, false},       {"3COM", true, false},
+        {"CAFE", true, true},     {"WIN95", true, true},       {"123456789", false, false},
+        {"12345678", true, false}, {"192.168.1.10", false, false}, {"2024-01-05", false, false},
+        {"1.5", true, false},      {"FACE", true, true},
+    };
+    for (auto& c : cases) {
+        EXPECT_EQ(indexable(c.word, with), c.withNumbers) << c.word;
+        EXPECT_EQ(indexable(c.word, without), c.withoutNumbers) << c.word;
+    }
+}
+
+TEST(IndexedSpan, InternetHeadersAndTagLinesAreLeftOut) {
+    std::string headed = "From: a@b.c\r\nSubject: Hi\r\n  folded\r\nDate: x\r\n\r\nBody text";
+    auto [b, e] = indexedSpan(headed, false);
+    EXPECT_EQ(headed.substr(b, e - b), "Body text");
+
+    std::string notHeaders = "Note: this is text\r\nand more\r\n\r\nrest";
+    EXPECT_EQ(indexedSpan(notHeaders, false).first, 0u);
+
+    std::string tagged = "Body\r\n-- \r\nMy tag line\r\n";
+    auto [tb, te] = indexedSpan(tagged, true);
+    EXPECT_EQ(tagged.substr(tb, te - tb), "Body\r\n");
+    EXPECT_EQ(indexedSpan(tagged, false).second, tagged.size());
+}
+
+TEST(PostingBlocks, RoundTripAndDamageStopsDecoding) {
+    std::vector<uint32_t> ids = {1, 2, 127, 128, 300, 16384, 250000, 4000000000u};
+    std::string blob = encodeIds(ids);
+    std::vector<uint32_t> back;
+    EXPECT_TRUE(decodeIds(blob, back));
+    EXPECT_EQ(back, ids);
+
+    std::vector<uint32_t> partial;
+    std::string cut = blob.substr(0, blob.size() - 1);  // the last varint loses its end
+    EXPECT_FALSE(decodeIds(cut, partial));
+    EXPECT_EQ(partial.size(), ids.size() - 1);
+    std::vector<uint32_t> endless;
+    EXPECT_FALSE(decodeIds(std::string(8, '\xFF'), endless));
+}
+
+}  // namespace
+}  // namespace quill
