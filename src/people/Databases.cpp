@@ -170,20 +170,37 @@ DbResult addForumDatabase(Session& s, std::string_view name) {
         return {DbStatus::EmptyName};
     }
     OpenFiles files(s, {ForumsFile::Number, ControlFile::Number});
-    const uint32_t dirNumber = nextDirNumber(s);
-    const uint32_t id = NextNr(s);
-    if (id == 0) return {DbStatus::NoIdentifier};
-
-    s.Forums.clearBuffer();
-    newEntryFields(s, id, dirNumber, TypeForum, description);
-    if (!UppDat(s, s.Forums, UpdAdd, UpdReport)) return failedWrite(s);
-
-    DbResult r{DbStatus::Ok, id, dirNumber};
-    makeDatabaseDirectory(s, dirNumber);
-    OtherDatabaseDirectory dir(s, directoryName(dirNumber), {ForumRefFile::Number});
-    // UpdREF writes from the Forums buffer, which still holds the new entry.
-    if (!UpdREF(s, UpdReport)) return failedWrite(s, r);
-    return r;
+    // The entry, its identifier and its ForumRef copy are one transaction:
+    // a program ending halfway leaves no entry without its copy. The
+    // directory number is chosen again inside the transaction; when another
+    // program took it meanwhile, the next one is tried.
+    for (int attempt = 0;; ++attempt) {
+        const uint32_t dirNumber = nextDirNumber(s);
+        makeDatabaseDirectory(s, dirNumber);
+        DbResult r{DbStatus::Ok, 0, dirNumber};
+        OtherDatabaseDirectory dir(s, directoryName(dirNumber), {ForumRefFile::Number});
+        OpenFiles ref(s, {ForumRefFile::Number});
+        RollbackOnExit unwind(s);
+        if (!beginWrites(s, {&s.Forums, &s.ForumRef, &s.Control})) return failedWrite(s, r);
+        if (nextDirNumber(s) != dirNumber && attempt < 5) {
+            (void)s.store.rollback();
+            continue;
+        }
+        const uint32_t id = NextNr(s);
+        if (id == 0) {
+            (void)s.store.rollback();
+            r.status = DbStatus::NoIdentifier;
+            return r;
+        }
+        s.Forums.clearBuffer();
+        newEntryFields(s, id, dirNumber, TypeForum, description);
+        if (!UppDat(s, s.Forums, UpdAdd, UpdReportRollback)) return failedWrite(s, r);
+        // UpdREF writes from the Forums buffer, which still holds the new entry.
+        if (!UpdREF(s, UpdReportRollback)) return failedWrite(s, r);
+        if (!s.store.commit()) return failedWrite(s, r);
+        r.id = id;
+        return r;
+    }
 }
 
 DbResult addMailDatabase(Session& s, std::string_view name, std::string_view defaultAddress,
