@@ -50,7 +50,14 @@ std::string toTerminal(const std::string& cp1252);
 bool takeFlag(std::vector<std::string>& args, const std::string& name);
 // Takes "--name VALUE" (or --name=VALUE); empty optional when absent.
 bool takeOption(std::vector<std::string>& args, const std::string& name, std::string& value);
-// A one-line cause on stderr and the exit status 2.
+// Exit statuses of the tool.
+enum ExitStatus : int {
+    ExitOk = 0,
+    ExitRefused = 1,  // the request was refused, a run ended early, verify found a fault
+    ExitUsage = 2,    // the command line was wrong
+    ExitFatal = 3,    // a fatal error stopped the program (a file that cannot be opened or read ...)
+};
+// A one-line cause on stderr and the exit status for a usage error.
 int fail(const std::string& cause);
 bool wantsHelp(const std::vector<std::string>& args);
 int printVerbHelp(const Verb& v);
@@ -63,5 +70,6 @@ int verbImport(Context& c, std::vector<std::string>& args);
 int verbBatch(Context& c, std::vector<std::string>& args);
 int verbMessages(Context& c, std::vector<std::string>& args);
 int verbShow(Context& c, std::vector<std::string>& args);
+int verbVerify(Context& c, std::vector<std::string>& args);
 
 }  // namespace quill::cli

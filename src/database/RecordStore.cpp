@@ -214,6 +214,49 @@ constexpr const char* kStorageForm = "rec2";
 
 }  // namespace
 
+bool fileOpenByAnyone(const std::string& path) {
+    int fd = ::open((path + ".lck").c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) return false;
+    bool free = ofdLock(fd, F_WRLCK, kOpenLockByte, 0);
+    if (free) ofdUnlock(fd, kOpenLockByte);
+    ::close(fd);
+    return !free;
+}
+
+std::vector<std::string> integrityCheck(const std::string& path, bool reindex) {
+    std::vector<std::string> problems;
+    sqlite3* db = nullptr;
+    int flags = reindex ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY;
+    if (sqlite3_open_v2(path.c_str(), &db, flags, nullptr) != SQLITE_OK) {
+        problems.push_back(db ? sqlite3_errmsg(db) : "cannot open");
+        sqlite3_close_v2(db);
+        return problems;
+    }
+    registerKeyFunction(db);
+    sqlite3_busy_timeout(db, 5000);
+    if (reindex) {
+        char* err = nullptr;
+        if (sqlite3_exec(db, "REINDEX", nullptr, nullptr, &err) != SQLITE_OK)
+            problems.push_back(std::string("keys cannot be rebuilt: ") + (err ? err : sqlite3_errmsg(db)));
+        sqlite3_free(err);
+    }
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, "PRAGMA integrity_check(20)", -1, &st, nullptr) != SQLITE_OK) {
+        problems.push_back(sqlite3_errmsg(db));
+    } else {
+        int rc;
+        while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+            const unsigned char* v = sqlite3_column_text(st, 0);
+            std::string line = v ? reinterpret_cast<const char*>(v) : "";
+            if (line != "ok") problems.push_back(line);
+        }
+        if (rc != SQLITE_DONE) problems.push_back(sqlite3_errmsg(db));
+    }
+    sqlite3_finalize(st);
+    sqlite3_close_v2(db);
+    return problems;
+}
+
 int64_t storedRecordCount(const std::string& path) {
     struct stat sb {};
     if (::stat(path.c_str(), &sb) != 0) return -1;

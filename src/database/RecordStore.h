@@ -50,6 +50,16 @@ enum ErrorCode : int {
 // not a record file).
 int64_t storedRecordCount(const std::string& path);
 
+// Whether some program (this one included) has the record file open.
+bool fileOpenByAnyone(const std::string& path);
+
+// SQLite's integrity check of a stored file, run with the key function its
+// indexes use registered (the stock sqlite3 tool lacks it). The problems
+// found, empty when the file is sound. With reindex set, the keys are
+// rebuilt first (REINDEX: a unique key that its records break fails, it
+// never drops a record).
+std::vector<std::string> integrityCheck(const std::string& path, bool reindex = false);
+
 // The store's own text for a condition ("Record Not Found" ...).
 std::string errorTextFor(int code);
 

@@ -660,17 +660,21 @@ void ImportRun::countPhase(RunPhase phase) {
 }
 
 // FOR:MSGCOUNT = the records of the database's header file, FOR:COUNTFLAG
-// = 0 (its files are open).
-void ImportRun::writeMessageCount(uint32_t id, uint32_t count) {
+// = 0 (its files are open). The count is taken and written in one
+// transaction, so that an import running beside this one never leaves a
+// count that misses its messages. Returns the count.
+uint32_t ImportRun::writeMessageCount(uint32_t id, RecordFile& headers) {
+    if (!beginWrites(s_, {&s_.Forums, &headers})) return uint32_t(headers.records());
+    uint32_t count = uint32_t(headers.records());
     s_.Forums.clearBuffer();
     s_.FOR.ID = id;
-    s_.Forums.hold(1);
     if (s_.Forums.get(ForumsFile::FORUMKEY)) {
         s_.FOR.MSGCOUNT = count;
         s_.FOR.COUNTFLAG = 0;
-        (void)UppDat(s_, s_.Forums, UpdPut, UpdReport);
+        if (!UppDat(s_, s_.Forums, UpdPut, UpdReportRollback)) return count;
     }
-    s_.Forums.release();
+    (void)s_.store.commit();
+    return count;
 }
 
 void ImportRun::refreshCountOf(const TargetEntry& e) {
@@ -678,14 +682,13 @@ void ImportRun::refreshCountOf(const TargetEntry& e) {
     if (!selectDatabase(s_, e.id)) return;
     int file = e.type == TypeMail ? MailFile::Number : MsgNmbrFile::Number;
     OP_CLOSE(s_, OpOpenShared, {file});
-    uint32_t count = uint32_t(e.type == TypeMail ? s_.Mail.records() : s_.MsgNmbr.records());
+    (void)writeMessageCount(e.id, *s_.file(file));
     OP_CLOSE(s_, OpClose, {file});
-    writeMessageCount(e.id, count);
 }
 
 void ImportRun::databaseDone() {
-    uint32_t count = uint32_t(current_.type == TypeMail ? s_.Mail.records() : s_.MsgNmbr.records());
-    writeMessageCount(current_.id, count);
+    uint32_t count = writeMessageCount(current_.id, current_.type == TypeMail ? static_cast<RecordFile&>(s_.Mail)
+                                                                              : static_cast<RecordFile&>(s_.MsgNmbr));
     display_.targetRecords = count;
     setStatus("Importing messages");
     phase_ = RunPhase::OpenDatabase;

@@ -124,7 +124,7 @@ private:
     void storing();
     void countPhase(RunPhase phase);
     void databaseDone();
-    void writeMessageCount(uint32_t id, uint32_t count);
+    uint32_t writeMessageCount(uint32_t id, RecordFile& headers);
     void refreshCountOf(const TargetEntry& e);
     void buildImported();
     void end();
