@@ -1,9 +1,12 @@
 #include "import/StoreWriter.h"
 
 #include <dirent.h>
+#include <signal.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 
 #include "database/Catalogue.h"
 #include "database/Common.h"
@@ -96,6 +99,10 @@ void removeAbandonedStaging(Session& s) {
     ::closedir(d);
     for (auto& dir : dirs) {
         if (dir == s.StagingDir) continue;
+        // The directory of a running import (which may not have opened its
+        // files yet) is never touched.
+        long pid = std::strtol(dir.c_str() + dir.rfind('.') + 1, nullptr, 10);
+        if (pid > 0 && (::kill(pid_t(pid), 0) == 0 || errno == EPERM)) continue;
         bool free = true;
         for (int n : {NewHRFile::Number, TempCCFile::Number, TempIDFile::Number}) {
             Store probeStore;

@@ -42,21 +42,43 @@ public:
     Checker(Session& s, bool repair) : s_(s), repair_(repair) {}
 
     void run(const std::vector<uint32_t>& wanted) {
+        // A read that meets a damaged or locked file becomes a fault of that
+        // file here, instead of ending the program.
+        auto saved = s_.store.onReadFault;
+        s_.store.onReadFault = [](const std::string& name, int, const std::string& text) {
+            throw ReadFault{name, text};
+        };
         std::string cfg = joinPath(s_.Mem.Net, "CFG");
         checkDirectoryFiles(cfg);
-        std::vector<ForumsRecord> entries = catalogue();
+        std::vector<ForumsRecord> entries;
+        guarded([&] { entries = catalogue(); });
         for (auto& e : entries) {
             noteId(uint32_t(e.ID), "catalogue entry", joinPath(cfg, "IDX002.TPS"));
             if (!wanted.empty() && std::find(wanted.begin(), wanted.end(), uint32_t(e.ID)) == wanted.end()) continue;
-            checkDatabase(e);
+            std::string dirnamn = s_.Mem.Dirnamn;
+            guarded([&] { checkDatabase(e); });
+            s_.Mem.Dirnamn = dirnamn;
         }
-        collectConfigIds(cfg);
-        checkGenerator(cfg);
+        guarded([&] { collectConfigIds(cfg); });
+        guarded([&] { checkGenerator(cfg); });
+        s_.store.onReadFault = saved;
     }
 
     VerifyResult result;
 
 private:
+    struct ReadFault {
+        std::string file, text;
+    };
+    template <class F>
+    void guarded(F f) {
+        try {
+            f();
+        } catch (const ReadFault& r) {
+            if (s_.store.inTransaction()) (void)s_.store.rollback();
+            fault(r.file, r.text);
+        }
+    }
     void fault(const std::string& file, const std::string& text) { result.faults.push_back({file, text}); }
     void repaired(const std::string& file, const std::string& text) { result.repairs.push_back({file, text}); }
 
