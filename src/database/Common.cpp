@@ -76,6 +76,17 @@ void openWithRecovery(Session& s, int number, RecordFile& f, OpenMode mode) {
                 s.stop("The file " + name + " cannot be opened.\r\nThe filename is not a valid DOS file name \r\nQuillmer will terminate.",
                        "Invalid File Name Error");
             case RebuildKeyErr: {
+                // Keys dropped by another program that is appending in bulk
+                // come back when it builds them: wait for that, never take
+                // them for damage.
+                if (fileOpenByAnyone(name)) {
+                    for (int i = 0; i < 600 && fileOpenByAnyone(name); ++i) ::usleep(100000);
+                    if (fileOpenByAnyone(name))
+                        s.stop("The file " + name + " cannot be opened.\r\nError no " + std::to_string(IsLockedErr) +
+                                   "\r\n" + errorTextFor(IsLockedErr) + "\r\nQuillmer will terminate.",
+                               "File Open Error");
+                    continue;
+                }
                 s.tell("The file " + name + " cannot be opened\r\ndue to corrupted indices.\r\nAutomatic rebuild will take place.",
                        "File Open Error - Bad keys");
                 Status b = f.build();
