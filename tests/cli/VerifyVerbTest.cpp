@@ -320,6 +320,15 @@ TEST_F(Archive, StressImportListAddAndWalkSideBySideLeaveASoundArchive) {
         if (code != 0) ++failures[kind];
         else if (kind == "add") ++added;
     }
+    // The programs still running end by themselves.
+    while (!running.pids.empty()) {
+        pid_t p = running.pids.back();
+        int st = 0;
+        ::waitpid(p, &st, 0);
+        running.pids.pop_back();
+        if (!WIFEXITED(st) || WEXITSTATUS(st) != 0) ++failures[loops[p]];
+        else if (loops[p] == "add") ++added;
+    }
     EXPECT_EQ(importStatus, 0);
     EXPECT_TRUE(failures.empty()) << "list " << failures["list"] << ", add " << failures["add"] << ", walk "
                                   << failures["walk"] << " programs failed";
@@ -327,7 +336,7 @@ TEST_F(Archive, StressImportListAddAndWalkSideBySideLeaveASoundArchive) {
     ASSERT_EQ(cli({"messages", "Stress", "--json"}), 0) << err;
     EXPECT_EQ(uint32_t(std::count(out.begin(), out.end(), '\n')), kMessages) << "a message is missing or stored twice";
     ASSERT_EQ(cli({"db", "list"}), 0);
-    EXPECT_EQ(int(std::count(out.begin(), out.end(), '\n')), 3 + added);
+    EXPECT_EQ(int(std::count(out.begin(), out.end(), '\n')), 2 + added) << "Alpha, Stress and every added forum";
 }
 
 }  // namespace
