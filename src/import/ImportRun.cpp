@@ -155,7 +155,10 @@ void ImportRun::setup() {
     OP_CLOSE(s_, OpOpenShared, {ForumsFile::Number, ControlFile::Number});
     forumsControlOpen_ = true;
     uint32_t first = 0;
-    if (!reserveIdentifiers(s_, kIdentifierBlock, first)) {
+    s_.Control.clearBuffer();
+    s_.CTL.ID = 1;
+    bool haveCounter = bool(s_.Control.get(ControlFile::IDKEY)) && uint32_t(s_.CTL.NEXTNUMBER) != 0;
+    if (!haveCounter || !reserveIdentifiers(s_, kIdentifierBlock, first)) {
         warn("No access to Control File!\r\nImport will not proceed!\r\n", "Warning!");
         fail("no access to the Control file");
         return;

@@ -1,5 +1,7 @@
 #include "people/Databases.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 
 #include "database/Calendar.h"
@@ -176,30 +178,49 @@ DbResult addForumDatabase(Session& s, std::string_view name) {
     // program took it meanwhile, the next one is tried.
     for (int attempt = 0;; ++attempt) {
         const uint32_t dirNumber = nextDirNumber(s);
-        makeDatabaseDirectory(s, dirNumber);
+        const std::string dirPath = joinPath(s.Mem.FileDir, directoryName(dirNumber));
+        const bool madeDir = ExistPath(s, 3, 0, dirPath, "", true) == 0;
         DbResult r{DbStatus::Ok, 0, dirNumber};
-        OtherDatabaseDirectory dir(s, directoryName(dirNumber), {ForumRefFile::Number});
-        OpenFiles ref(s, {ForumRefFile::Number});
-        RollbackOnExit unwind(s);
-        if (!beginWrites(s, {&s.Forums, &s.ForumRef, &s.Control})) return failedWrite(s, r);
-        if (nextDirNumber(s) != dirNumber && attempt < 5) {
-            (void)s.store.rollback();
-            continue;
+        bool retry = false;
+        {
+            OtherDatabaseDirectory dir(s, directoryName(dirNumber), {ForumRefFile::Number});
+            OpenFiles ref(s, {ForumRefFile::Number});
+            RollbackOnExit unwind(s);
+            if (!beginWrites(s, {&s.Forums, &s.ForumRef, &s.Control})) {
+                r = failedWrite(s, r);
+            } else if (nextDirNumber(s) != dirNumber && attempt < 5) {
+                (void)s.store.rollback();
+                retry = true;
+            } else if (const uint32_t id = NextNr(s); id == 0) {
+                (void)s.store.rollback();
+                r.status = DbStatus::NoIdentifier;
+            } else {
+                s.Forums.clearBuffer();
+                newEntryFields(s, id, dirNumber, TypeForum, description);
+                if (!UppDat(s, s.Forums, UpdAdd, UpdReport)) {
+                    int code = s.store.errorCode();
+                    (void)s.store.rollback();
+                    s.store.setError(code);
+                    r = failedWrite(s, r);
+                } else if (!UpdREF(s, UpdReportRollback) || !s.store.commit()) {
+                    // UpdREF writes from the Forums buffer, which still holds the new entry.
+                    r = failedWrite(s, r);
+                } else {
+                    r.id = id;
+                }
+            }
         }
-        const uint32_t id = NextNr(s);
-        if (id == 0) {
-            (void)s.store.rollback();
-            r.status = DbStatus::NoIdentifier;
-            return r;
+        if (r.ok() && r.id) return r;
+        // A directory made for an entry that was not written goes again,
+        // unless something was stored in it meanwhile.
+        if (madeDir) {
+            const std::string refName = joinPath(dirPath, "IDX022.DAT");
+            if (storedRecordCount(refName) == 0 && !fileOpenByAnyone(refName)) {
+                for (const char* tail : {"", ".lck", "-journal"}) ::unlink((refName + tail).c_str());
+            }
+            ::rmdir(dirPath.c_str());
         }
-        s.Forums.clearBuffer();
-        newEntryFields(s, id, dirNumber, TypeForum, description);
-        if (!UppDat(s, s.Forums, UpdAdd, UpdReportRollback)) return failedWrite(s, r);
-        // UpdREF writes from the Forums buffer, which still holds the new entry.
-        if (!UpdREF(s, UpdReportRollback)) return failedWrite(s, r);
-        if (!s.store.commit()) return failedWrite(s, r);
-        r.id = id;
-        return r;
+        if (!retry) return r;
     }
 }
 
