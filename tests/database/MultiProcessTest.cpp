@@ -43,6 +43,17 @@ void useDatabase(Session& s) {
     (void)ExistPath(s, 3, 0, s.Mem.FileDir + "/F1", "", true);
 }
 
+// One person in the database F1, which becomes the selected directory.
+void addPerson(Session& s, uint32_t id, const std::string& identity) {
+    useDatabase(s);
+    OP_CLOSE(s, OpOpenShared, {5});
+    s.Person.clearBuffer();
+    s.PER.PERSONID = id;
+    s.PER.PERSONSTRING = identity;
+    ASSERT_TRUE(s.Person.add().ok());
+    OP_CLOSE(s, OpClose, {5});
+}
+
 TEST(OnlyReading, OpeningAnInstallationWritesNothingToControl) {
     Installation inst;
     std::string control = inst.dir.path() + "/CFG/IDX008.TPS";
@@ -140,13 +151,7 @@ TEST(BusyFile, ALockHeldBeyondTheWaitIsReportedAsALockAndTheFileStays) {
 TEST(Creation, CreatingAFileThatAnotherProgramMadeKeepsItsRecords) {
     Installation inst;
     Session& s = inst.s();
-    useDatabase(s);
-    OP_CLOSE(s, OpOpenShared, {5});
-    s.Person.clearBuffer();
-    s.PER.PERSONID = 250001;
-    s.PER.PERSONSTRING = "first";
-    ASSERT_TRUE(s.Person.add().ok());
-    OP_CLOSE(s, OpClose, {5});
+    ASSERT_NO_FATAL_FAILURE(addPerson(s, 250001, "first"));
     // A program that found the file missing a moment ago creates it now.
     ASSERT_TRUE(s.Person.create().ok());
     OP_CLOSE(s, OpOpenShared, {5});
@@ -157,13 +162,7 @@ TEST(Creation, CreatingAFileThatAnotherProgramMadeKeepsItsRecords) {
 TEST(Holds, AHoldReleasedWithinTheWaitIsHandedToTheWaiterWithTheHoldersChange) {
     Installation inst;
     Session& s = inst.s();
-    useDatabase(s);
-    OP_CLOSE(s, OpOpenShared, {5});
-    s.Person.clearBuffer();
-    s.PER.PERSONID = 250000;
-    s.PER.PERSONSTRING = "held";
-    ASSERT_TRUE(s.Person.add().ok());
-    OP_CLOSE(s, OpClose, {5});
+    ASSERT_NO_FATAL_FAILURE(addPerson(s, 250000, "held"));
 
     int ready[2];
     ASSERT_EQ(::pipe(ready), 0);
