@@ -99,7 +99,7 @@ bool takeOption(std::vector<std::string>& args, const std::string& name, std::st
 
 int fail(const std::string& cause) {
     std::cerr << "quillmer-cli: " << cause << "\n";
-    return 2;
+    return ExitUsage;
 }
 
 bool wantsHelp(const std::vector<std::string>& args) {
@@ -217,6 +217,19 @@ const std::vector<Verb>& verbs() {
          "  keywords DB delete TEXT            deletes a key word with its links\n"
          "  keywords DB run                    links every message that contains a key word",
          verbKeywords},
+        {"verify", "[DATABASE...] [--repair]",
+         "Checks the archive: SQLite's integrity check of every record file (run with the\n"
+         "key function the indexes use), every message header with its text and every text\n"
+         "with its header, the stored counts of messages, persons, threads and sections,\n"
+         "the identifier generator above every identifier, every catalogue entry with its\n"
+         "directory and ForumRef copy, and no journal left by a program that died.\n"
+         "DATABASE (name or identifier) limits the database checks; the configuration\n"
+         "files are always checked. Prints each fault with its file; exit status 1 when\n"
+         "there is one.\n"
+         "  --repair  recounts, rebuilds keys, raises the identifier generator, rewrites\n"
+         "            missing ForumRef copies and rolls stale journals back, then checks\n"
+         "            again. It never deletes a message.",
+         verbVerify},
     };
     return v;
 }

@@ -51,7 +51,14 @@ std::string toTerminal(const std::string& cp1252);
 bool takeFlag(std::vector<std::string>& args, const std::string& name);
 // Takes "--name VALUE" (or --name=VALUE); empty optional when absent.
 bool takeOption(std::vector<std::string>& args, const std::string& name, std::string& value);
-// A one-line cause on stderr and the exit status 2.
+// Exit statuses of the tool.
+enum ExitStatus : int {
+    ExitOk = 0,
+    ExitRefused = 1,  // the request was refused, a run ended early, verify found a fault
+    ExitUsage = 2,    // the command line was wrong
+    ExitFatal = 3,    // a fatal error stopped the program (a file that cannot be opened or read ...)
+};
+// A one-line cause on stderr and the exit status for a usage error.
 int fail(const std::string& cause);
 bool wantsHelp(const std::vector<std::string>& args);
 // A database by its identifier or its name (letter case aside).
@@ -70,5 +77,6 @@ int verbIndex(Context& c, std::vector<std::string>& args);
 int verbSearch(Context& c, std::vector<std::string>& args);
 int verbTopics(Context& c, std::vector<std::string>& args);
 int verbKeywords(Context& c, std::vector<std::string>& args);
+int verbVerify(Context& c, std::vector<std::string>& args);
 
 }  // namespace quill::cli

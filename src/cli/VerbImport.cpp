@@ -4,6 +4,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <cstdio>
 #include <iostream>
 
 #include "cli/Cli.h"
@@ -38,7 +39,10 @@ int listTypes() {
     for (const ImportType* t : offeredImportTypes()) {
         std::string masks = t->masks.empty() ? "(folders)" : std::string(t->masks);
         bool readable = r.findNumber(t->number) != nullptr;
-        std::cout << fileTypeRow(t->number) << "  " << masks << "  " << familyName(t->family)
+        // The number first: a name may fill its whole column.
+        char number[8];
+        std::snprintf(number, sizeof number, "%03d", t->number);
+        std::cout << number << "  " << std::string(t->name) << "  " << masks << "  " << familyName(t->family)
                   << (readable ? "" : "  (no reader yet)") << (t->number == DefaultImportType ? "  (default)" : "")
                   << "\n";
     }

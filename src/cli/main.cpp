@@ -59,7 +59,8 @@ int main(int argc, char** argv) {
             std::string t = stop.text();
             for (auto& ch : t)
                 if (ch == '\r' || ch == '\n') ch = ' ';
-            return fail(toTerminal(t));
+            std::cerr << "quillmer-cli: " << toTerminal(t) << "\n";
+            return ExitFatal;
         }
     }
     return fail("unknown verb '" + name + "' (see --help)");

@@ -10,35 +10,78 @@
 
 namespace quill {
 
-uint32_t NextNr(Session& s) {
-    auto report = [&] {
-        s.tell(s.store.errorText() + "\r\n" + "Next ID cannot be generated!", "Control File Error");
-        return 0u;
+bool reserveIdentifiers(Session& s, uint32_t count, uint32_t& first) {
+    first = 0;
+    const bool alone = !s.store.inTransaction(s.Control);
+    auto report = [&](Status st) {
+        int code = st.code() ? st.code() : s.store.errorCode();
+        std::string text = s.store.errorText();
+        if (alone) (void)s.Control.endAlone(false);
+        s.store.setError(code, text);
+        s.tell(text + "\r\n" + "Next ID cannot be generated!", "Control File Error");
+        return false;
     };
+    if (alone) {
+        Status b = s.Control.beginAlone(5);
+        if (!b) return report(b);
+    }
     s.Control.clearBuffer();
     s.CTL.ID = 1;
     Status st = s.Control.get(ControlFile::IDKEY);
     if (!st) {
-        if (st.code() != RecordNotFoundErr) return report();
+        if (st.code() != RecordNotFoundErr) return report(st);
         s.Control.clearBuffer();
         s.CTL.ID = 1;
         s.CTL.NEXTNUMBER = 1;
-        if (!s.Control.add()) return report();
+        if (Status a = s.Control.add(); !a) return report(a);
     }
     uint32_t id = s.CTL.NEXTNUMBER;
-    s.CTL.NEXTNUMBER = id + 1;
-    if (!s.Control.put()) return report();
-    return id;
+    if (id == 0 || uint64_t(id) + count > 0xFFFFFFFFull) return report(Status(FileSystemErr));
+    s.CTL.NEXTNUMBER = id + count;
+    if (Status p = s.Control.put(); !p) return report(p);
+    if (alone) {
+        if (Status c = s.Control.endAlone(true); !c) {
+            s.tell(s.store.errorText() + "\r\n" + "Next ID cannot be generated!", "Control File Error");
+            return false;
+        }
+    }
+    first = id;
+    return true;
+}
+
+void giveBackIdentifiers(Session& s, uint32_t from, uint32_t end) {
+    if (from >= end || s.store.inTransaction(s.Control)) return;
+    if (!s.Control.beginAlone(5)) return;
+    s.Control.clearBuffer();
+    s.CTL.ID = 1;
+    bool ok = false;
+    if (s.Control.get(ControlFile::IDKEY) && uint32_t(s.CTL.NEXTNUMBER) == end) {
+        s.CTL.NEXTNUMBER = from;
+        ok = bool(s.Control.put());
+    }
+    (void)s.Control.endAlone(ok);
+}
+
+uint32_t NextNr(Session& s) {
+    uint32_t id = 0;
+    return reserveIdentifiers(s, 1, id) ? id : 0;
 }
 
 bool UpdREF(Session& s, int mode) {
     OP_CLOSE(s, OpOpenShared, {22});
     bool exists = bool(s.ForumRef.getByNumber(1));
     if (!exists) {
-        // The file holds exactly one record: anything else is cleared first.
+        // The file holds exactly one record: the first one found is
+        // rewritten, anything after it is cleared (positions are never
+        // reused, so a record once deleted cannot come back at number 1).
         s.ForumRef.setPhysical();
-        while (s.ForumRef.next()) (void)s.ForumRef.del();
-        s.ForumRef.clearBuffer();
+        exists = bool(s.ForumRef.next());
+        if (exists) {
+            int64_t keep = s.ForumRef.pointer();
+            while (s.ForumRef.next()) (void)s.ForumRef.del();
+            exists = bool(s.ForumRef.getByNumber(keep));
+        }
+        if (!exists) s.ForumRef.clearBuffer();
     }
     s.REF.TYPE = s.FOR.TYPE;
     s.REF.DESCRIPTION = s.FOR.DESCRIPTION.view();
@@ -125,7 +168,15 @@ bool loadDirectoryRecord(Session& s) {
         area.replace(0, 4, "TEMP");
         area.replace(kDirectoryField, 1, ".");
         s.CTL.CTLGROUP = area;
-        (void)UppDat(s, s.Control, UpdAdd, UpdReport);
+        // Another program starting at the same moment may have added it:
+        // then its record is the one to take.
+        if (Status a = s.Control.add(); !a && a.code() == DupKeyErr) {
+            s.Control.clearBuffer();
+            s.CTL.ID = 4;
+            if (!s.Control.get(ControlFile::IDKEY)) s.CTL.CTLGROUP = area;
+        } else if (!a) {
+            s.tell("Record add error!\r\n" + s.store.errorText(), s.Control.name());
+        }
     }
     std::string area(reinterpret_cast<const char*>(s.CTL.CTLFIELD), 257);
     auto clip = [](std::string v) {
@@ -222,7 +273,8 @@ void installNeoTexts(Session& s) {
         s.Neo.clearBuffer();
         s.NEO.ID = id;
         s.NEO.NEOGROUP = text;
-        (void)UppDat(s, s.Neo, UpdAdd, UpdReport);
+        // A duplicate means another program installed the same text.
+        if (Status a = s.Neo.add(); !a && a.code() != DupKeyErr) (void)UppDat(s, s.Neo, UpdAdd, UpdReport);
     }
     OP_CLOSE(s, OpClose, {43});
 }

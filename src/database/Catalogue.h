@@ -13,7 +13,17 @@ namespace quill {
 constexpr uint32_t kIdentifierFloor = 250000;
 
 // The next identifier, or 0 when none can be generated. Control must be open.
+// Every identifier of every program comes from here or from
+// reserveIdentifiers: a read-modify-write of the generator record inside a
+// write transaction over Control (the caller's, or a short one of its own),
+// so draws by several programs never interleave.
 [[nodiscard]] uint32_t NextNr(Session& s);
+// Reserves count consecutive identifiers at once and gives the first; false
+// (and the user told) when none could be reserved. Control must be open.
+[[nodiscard]] bool reserveIdentifiers(Session& s, uint32_t count, uint32_t& first);
+// Gives the reserved identifiers from..end-1 back when the generator still
+// stands at end (nobody drew after them); otherwise they stay unused.
+void giveBackIdentifiers(Session& s, uint32_t from, uint32_t end);
 // Writes the ForumRef record of the selected database from the Forums buffer.
 [[nodiscard]] bool UpdREF(Session& s, int mode);
 // Kinds 1 and 3 check the given path, 2 and 4 the directory of a file number;

@@ -41,26 +41,6 @@ int64_t fileSize(const std::string& path) {
     return st.st_size;
 }
 
-// A file of another layout no larger than a freshly created empty file of
-// its own layout is taken to be an empty file and silently replaced.
-int64_t emptyFileSize(Session& s, int number) {
-    static std::map<int, int64_t> sizes;
-    auto it = sizes.find(number);
-    if (it != sizes.end()) return it->second;
-    std::error_code ec;
-    auto dir = std::filesystem::temp_directory_path(ec);
-    std::string path = (dir / ("quillmer-empty-" + std::to_string(::getpid()) + "-" + std::to_string(number))).string();
-    Store store;
-    RecordFile probe(store, number, nullptr);
-    probe.setName(path);
-    int64_t size = 0;
-    if (probe.create()) size = fileSize(path);
-    ::unlink(path.c_str());
-    (void)s;
-    sizes[number] = size;
-    return size;
-}
-
 void ensureIndexDir(Session& s) {
     if (s.MasIdxPath.empty() || sameDirNoCase(s.MasIdxPath, s.Mem.FileDir)) return;
     std::error_code ec;
@@ -96,6 +76,17 @@ void openWithRecovery(Session& s, int number, RecordFile& f, OpenMode mode) {
                 s.stop("The file " + name + " cannot be opened.\r\nThe filename is not a valid DOS file name \r\nQuillmer will terminate.",
                        "Invalid File Name Error");
             case RebuildKeyErr: {
+                // Keys dropped by another program that is appending in bulk
+                // come back when it builds them: wait for that, never take
+                // them for damage.
+                if (fileOpenByAnyone(name)) {
+                    for (int i = 0; i < 600 && fileOpenByAnyone(name); ++i) ::usleep(100000);
+                    if (fileOpenByAnyone(name))
+                        s.stop("The file " + name + " cannot be opened.\r\nError no " + std::to_string(IsLockedErr) +
+                                   "\r\n" + errorTextFor(IsLockedErr) + "\r\nQuillmer will terminate.",
+                               "File Open Error");
+                    continue;
+                }
                 s.tell("The file " + name + " cannot be opened\r\ndue to corrupted indices.\r\nAutomatic rebuild will take place.",
                        "File Open Error - Bad keys");
                 Status b = f.build();
@@ -107,13 +98,19 @@ void openWithRecovery(Session& s, int number, RecordFile& f, OpenMode mode) {
             }
             case BadRecErr: {
                 const FileDesc& d = f.desc();
-                int64_t size = fileSize(name);
-                bool replace = d.alwaysRecreate || (d.emptyThreshold && size >= 0 && size <= emptyFileSize(s, number));
+                // Only a file known to hold no records is replaced: its record
+                // count decides, never its size (a file busy in another
+                // program never gets here: that is a lock).
+                bool replace = d.alwaysRecreate || (d.emptyThreshold && storedRecordCount(name) == 0);
                 if (replace) {
                     s.openCount(number) = 0;
                     (void)f.close();
-                    ::unlink(name.c_str());
-                    ::unlink((name + "-journal").c_str());
+                    Status r = f.remove();
+                    if (!r && r.code() != FileNotFoundErr) {
+                        s.stop("The file " + name + " cannot be opened.\r\nError no " + std::to_string(r.code()) +
+                                   "\r\n" + s.store.errorText() + "\r\nQuillmer will terminate.",
+                               "File Open Error");
+                    }
                     continue;
                 }
                 s.stop("The file " + name + " cannot be opened\r\nas the file definition is incorrect.\r\nQuillmer will terminate.",
@@ -141,7 +138,13 @@ std::string buildName(Session& s, int number) {
             case NameRule::DatabaseDat: databaseRule = true; name = joinPath(joinPath(s.Mem.FileDir, s.Mem.Dirnamn), file + ".DAT"); break;
             case NameRule::Index: databaseRule = true; name = joinPath(joinPath(s.MasIdxPath, s.Mem.Dirnamn), file + ".TPS"); break;
             case NameRule::IndexDat: databaseRule = true; name = joinPath(joinPath(s.MasIdxPath, s.Mem.Dirnamn), file + ".DAT"); break;
-            case NameRule::Temporary: name = joinPath(s.Mem.TempDir, file + ".TPS"); break;
+            case NameRule::Temporary: {
+                // The import staging files lie in a directory of the running
+                // import's own, so that imports side by side never share them.
+                bool staging = number == 10 || number == 19 || number == 24;
+                name = joinPath(staging && !s.StagingDir.empty() ? s.StagingDir : s.Mem.TempDir, file + ".TPS");
+                break;
+            }
             case NameRule::User: name = s.FileTmpName; break;
         }
     }
@@ -317,10 +320,13 @@ std::string SaveRec(Session& s, RecordFile& file, SaveRecList& list, int action,
     }
     std::string current = imageOf(file);
     if (current != list.entries[0]) {
+        // The form stays open showing the record as it now stands: the
+        // user's edit is not kept, so a second OK cannot write it over the
+        // other user's change unseen.
         s.tell("The record has just been changed by another user!\r\nTry again!", "Warning!");
         list.entries[0] = current;
+        list.entries[1] = current;
         file.release();
-        loadImage(file, edited);
         return "";
     }
     bool ok;

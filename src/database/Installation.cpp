@@ -37,9 +37,13 @@ bool openInstallation(Session& s, const std::string& home) {
         s.stop("The previously saved path to your data files is no longer valid: " + s.Mem.FileDir +
                    "\r\nPlease make it available again or set the top directory of your database files anew.",
                " Path to database files", "Data directory missing");
-    // Configuration files are created on their first open.
-    OP_CLOSE(s, OpOpenShared, {2, 8, 18, 26, 27, 34, 35, 41, 42});
-    OP_CLOSE(s, OpClose, {2, 8, 18, 26, 27, 34, 35, 41, 42});
+    // Configuration files are created on their first open; files that exist
+    // are left alone (another program may be writing them in bulk).
+    for (int n : {2, 8, 18, 26, 27, 34, 35, 41, 42}) {
+        if (::access(buildName(s, n).c_str(), F_OK) == 0) continue;
+        OP_CLOSE(s, OpOpenShared, {n});
+        OP_CLOSE(s, OpClose, {n});
+    }
     if (!existed) installNeoTexts(s);
     (void)loadAllPreferences(s);
     return existed;

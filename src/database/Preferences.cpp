@@ -98,52 +98,79 @@ void putText(unsigned char* p, int w, const std::string& t) {
 
 void prefError(Session& s) { s.tell(CallNeo(s, 28), CallNeo(s, 27)); }
 
-// Reads a Control record of a kind into the buffer, creating it (blank) when
-// missing. Control must be open.
-bool readOrCreate(Session& s, int kind, bool& created) {
-    s.Control.clearBuffer();
-    s.CTL.ID = uint8_t(kind);
-    created = false;
-    if (s.Control.get(ControlFile::IDKEY)) return true;
-    s.Control.clearBuffer();
-    s.CTL.ID = uint8_t(kind);
-    std::memset(s.CTL.CTLFIELD, 0, sizeof s.CTL.CTLFIELD);
-    if (kind == 1) s.CTL.NEXTNUMBER = kIdentifierFloor;
-    created = true;
-    return UppDat(s, s.Control, UpdAdd, UpdReport);
+// Takes a group's preferences from the record in the buffer into memory,
+// putting the defaults (and, for kind 1, the identifier floor) into the
+// record image as it goes.
+void takeGroup(Session& s, int kind) {
+    if (kind == 1 && uint32_t(s.CTL.NEXTNUMBER) < kIdentifierFloor) s.CTL.NEXTNUMBER = kIdentifierFloor;
+    for (auto& sl : slots()) {
+        if (sl.kind != kind) continue;
+        unsigned char* p = s.CTL.CTLFIELD + sl.offset;
+        if (sl.font) {
+            std::string name = clip(p, 20);
+            int32_t size = readLong(p + 20);
+            if (name.empty()) name = "Arial";
+            if (size == 0) size = defaultOf(sl.number);
+            s.prefs.texts[sl.number] = name;
+            s.prefs.numbers[sl.number] = size;
+            putText(p, 20, name);
+            writeLong(p + 20, size);
+        } else if (sl.width == 4) {
+            int32_t v = readLong(p);
+            if (v == 0) v = defaultOf(sl.number);
+            s.prefs.numbers[sl.number] = v;
+            writeLong(p, v);
+        } else if (sl.width == 1) {
+            s.prefs.numbers[sl.number] = *p;
+        } else {
+            s.prefs.texts[sl.number] = clip(p, sl.width);
+        }
+    }
 }
 
+std::string imageOfControl(Session& s) {
+    return std::string(reinterpret_cast<const char*>(s.Control.buffer()), s.Control.recordSize());
+}
+
+// Changes one Control record of a kind inside a short transaction of its
+// own, so that nothing another program wrote meanwhile is put back: above
+// all the identifier generator, which shares its record with kind 1. change
+// works on the record as it stands (created blank when missing).
+template <class Change>
+bool changeControl(Session& s, int kind, Change change) {
+    if (!s.Control.beginAlone(5)) return false;
+    s.Control.clearBuffer();
+    s.CTL.ID = uint8_t(kind);
+    Status st = s.Control.get(ControlFile::IDKEY);
+    bool ok;
+    if (st) {
+        change();
+        ok = UppDat(s, s.Control, UpdPut, UpdReport);
+    } else if (st.code() == RecordNotFoundErr) {
+        s.Control.clearBuffer();
+        s.CTL.ID = uint8_t(kind);
+        std::memset(s.CTL.CTLFIELD, 0, sizeof s.CTL.CTLFIELD);
+        if (kind == 1) s.CTL.NEXTNUMBER = kIdentifierFloor;
+        change();
+        ok = UppDat(s, s.Control, UpdAdd, UpdReport);
+    } else {
+        ok = false;
+    }
+    return bool(s.Control.endAlone(ok)) && ok;
+}
+
+// Loading reads the group; it writes only when the stored record is missing
+// or lacks a default or the identifier floor. A program that only reads
+// writes nothing.
 bool loadGroup(Session& s, int kind) {
     OP_CLOSE(s, OpOpenShared, {8});
-    bool created = false;
-    bool ok = readOrCreate(s, kind, created);
-    if (ok) {
-        if (kind == 1 && uint32_t(s.CTL.NEXTNUMBER) < kIdentifierFloor) s.CTL.NEXTNUMBER = kIdentifierFloor;
-        for (auto& sl : slots()) {
-            if (sl.kind != kind) continue;
-            unsigned char* p = s.CTL.CTLFIELD + sl.offset;
-            if (sl.font) {
-                std::string name = clip(p, 20);
-                int32_t size = readLong(p + 20);
-                if (name.empty()) name = "Arial";
-                if (size == 0) size = defaultOf(sl.number);
-                s.prefs.texts[sl.number] = name;
-                s.prefs.numbers[sl.number] = size;
-                putText(p, 20, name);
-                writeLong(p + 20, size);
-            } else if (sl.width == 4) {
-                int32_t v = readLong(p);
-                if (v == 0) v = defaultOf(sl.number);
-                s.prefs.numbers[sl.number] = v;
-                writeLong(p, v);
-            } else if (sl.width == 1) {
-                s.prefs.numbers[sl.number] = *p;
-            } else {
-                s.prefs.texts[sl.number] = clip(p, sl.width);
-            }
-        }
-        ok = UppDat(s, s.Control, UpdPut, UpdReport);
-    }
+    s.Control.clearBuffer();
+    s.CTL.ID = uint8_t(kind);
+    bool ok = true;
+    bool found = bool(s.Control.get(ControlFile::IDKEY));
+    std::string before = imageOfControl(s);
+    if (found) takeGroup(s, kind);
+    if (!found || imageOfControl(s) != before) ok = changeControl(s, kind, [&] { takeGroup(s, kind); });
     OP_CLOSE(s, OpClose, {8});
     if (!ok) prefError(s);
     return ok;
@@ -151,10 +178,7 @@ bool loadGroup(Session& s, int kind) {
 
 bool saveGroup(Session& s, int kind) {
     OP_CLOSE(s, OpOpenShared, {8});
-    s.Control.clearBuffer();
-    s.CTL.ID = uint8_t(kind);
-    bool ok = HoldRec(s, s.Control, ControlFile::IDKEY, true, {}) == 1;
-    if (ok) {
+    bool ok = changeControl(s, kind, [&] {
         for (auto& sl : slots()) {
             if (sl.kind != kind) continue;
             unsigned char* p = s.CTL.CTLFIELD + sl.offset;
@@ -169,9 +193,7 @@ bool saveGroup(Session& s, int kind) {
                 putText(p, sl.width, s.prefs.texts[sl.number]);
             }
         }
-        ok = UppDat(s, s.Control, UpdPut, UpdReport);
-        s.Control.release();
-    }
+    });
     OP_CLOSE(s, OpClose, {8});
     if (!ok) prefError(s);
     return ok;
@@ -366,7 +388,8 @@ bool loadPair(Session& s, int defKind, int curKind, T& defaults, T& current, con
             s.Control.clearBuffer();
             s.CTL.ID = uint8_t(kind);
             pack(s.CTL.CTLFIELD, builtIn);
-            ok = UppDat(s, s.Control, UpdAdd, UpdReport) && ok;
+            // Another program starting at the same moment may have added it.
+            if (Status a = s.Control.add(); !a && a.code() != DupKeyErr) ok = false;
         }
         unpack(s.CTL.CTLFIELD, kind == defKind ? defaults : current);
     }

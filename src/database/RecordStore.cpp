@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -212,6 +213,82 @@ void registerKeyFunction(sqlite3* db) {
 constexpr const char* kStorageForm = "rec2";
 
 }  // namespace
+
+bool fileOpenByAnyone(const std::string& path) {
+    int fd = ::open((path + ".lck").c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) return false;
+    bool free = ofdLock(fd, F_WRLCK, kOpenLockByte, 0);
+    if (free) ofdUnlock(fd, kOpenLockByte);
+    ::close(fd);
+    return !free;
+}
+
+std::vector<std::string> integrityCheck(const std::string& path, bool reindex) {
+    std::vector<std::string> problems;
+    sqlite3* db = nullptr;
+    int flags = reindex ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY;
+    if (sqlite3_open_v2(path.c_str(), &db, flags, nullptr) != SQLITE_OK) {
+        problems.push_back(db ? sqlite3_errmsg(db) : "cannot open");
+        sqlite3_close_v2(db);
+        return problems;
+    }
+    registerKeyFunction(db);
+    sqlite3_busy_timeout(db, 5000);
+    if (reindex) {
+        char* err = nullptr;
+        if (sqlite3_exec(db, "REINDEX", nullptr, nullptr, &err) != SQLITE_OK)
+            problems.push_back(std::string("keys cannot be rebuilt: ") + (err ? err : sqlite3_errmsg(db)));
+        sqlite3_free(err);
+    }
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, "PRAGMA integrity_check(20)", -1, &st, nullptr) != SQLITE_OK) {
+        problems.push_back(sqlite3_errmsg(db));
+    } else {
+        int rc;
+        while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+            const unsigned char* v = sqlite3_column_text(st, 0);
+            std::string line = v ? reinterpret_cast<const char*>(v) : "";
+            if (line != "ok") problems.push_back(line);
+        }
+        if (rc != SQLITE_DONE) problems.push_back(sqlite3_errmsg(db));
+    }
+    sqlite3_finalize(st);
+    sqlite3_close_v2(db);
+    return problems;
+}
+
+int64_t storedRecordCount(const std::string& path) {
+    struct stat sb {};
+    if (::stat(path.c_str(), &sb) != 0) return -1;
+    if (sb.st_size == 0) return 0;
+    sqlite3* db = nullptr;
+    int64_t count = -1;
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        registerKeyFunction(db);
+        sqlite3_busy_timeout(db, 5000);
+        sqlite3_stmt* st = nullptr;
+        // A database without any table holds nothing; one with our record
+        // table holds its rows; anything else is not known to be empty.
+        if (sqlite3_prepare_v2(db, "SELECT count(*), sum(name = 'rec') FROM sqlite_master WHERE type = 'table'", -1,
+                               &st, nullptr) == SQLITE_OK &&
+            sqlite3_step(st) == SQLITE_ROW) {
+            int64_t tables = sqlite3_column_int64(st, 0);
+            int64_t hasRec = sqlite3_column_int64(st, 1);
+            if (tables == 0) count = 0;
+            else if (hasRec) count = -2;
+        }
+        sqlite3_finalize(st);
+        if (count == -2) {
+            count = -1;
+            if (sqlite3_prepare_v2(db, "SELECT count(*) FROM rec", -1, &st, nullptr) == SQLITE_OK &&
+                sqlite3_step(st) == SQLITE_ROW)
+                count = sqlite3_column_int64(st, 0);
+            sqlite3_finalize(st);
+        }
+    }
+    sqlite3_close_v2(db);
+    return count;
+}
 
 // ---------------------------------------------------------------------------
 // Store
@@ -471,7 +548,13 @@ Status RecordFile::openConnection() {
 // that its keys are built.
 Status RecordFile::checkStored() {
     sqlite3_stmt* st = conn().prepare("SELECT name, value FROM main.meta");
-    if (!st) return fail(BadRecErr);
+    if (!st) {
+        int primary = sqlite3_errcode(conn().db) & 0xFF;
+        // Another program holding the file beyond the wait is a lock, not a
+        // file of another layout.
+        if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) return fail(IsLockedErr);
+        return fail(BadRecErr);
+    }
     Reset r{st};
     std::string layout;
     std::string keysValid = "1";
@@ -485,14 +568,14 @@ Status RecordFile::checkStored() {
     }
     if (rc != SQLITE_DONE) {
         int primary = rc & 0xFF;
-        if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) return fail(AccessDeniedErr);
+        if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) return fail(IsLockedErr);
         return fail(BadRecErr);
     }
     if (layout != std::string(kStorageForm) + ":" + desc_->signature()) return fail(BadRecErr);
     keysValid_ = keysValid == "1";
     if (!keysValid_) return fail(RebuildKeyErr);
     sqlite3_stmt* ix = conn().prepare("SELECT count(*) FROM main.sqlite_master WHERE type='index' AND name LIKE 'kidx%'");
-    if (!ix) return fail(BadRecErr);
+    if (!ix) return fail((sqlite3_errcode(conn().db) & 0xFF) == SQLITE_BUSY ? IsLockedErr : BadRecErr);
     Reset r2{ix};
     if (sqlite3_step(ix) != SQLITE_ROW || sqlite3_column_int(ix, 0) != int(desc_->keys.size())) {
         keysValid_ = false;
@@ -547,11 +630,12 @@ Status RecordFile::create() {
     if (name_.empty()) return fail(BadNameErr);
     store_.forget(name_);
     if (!isDir(dirOf(name_))) return fail(PathNotFoundErr);
-    if (int e = removeIfThere(name_)) return fail(e == EACCES || e == EPERM ? AccessDeniedErr : FileSystemErr, std::strerror(e));
-    (void)removeIfThere(name_ + "-journal");
-    // The file is made under a temporary name and renamed into place, so that
-    // a program killed while creating it never leaves an empty file behind.
-    const std::string made = name_ + ".new";
+    // The file is made under a name of this process's own and linked into
+    // place, which never replaces an existing file: when several programs
+    // create the same file at once, one wins and the others use its file. A
+    // program killed while creating it never leaves an empty file behind.
+    static std::atomic<unsigned> serial{0};
+    const std::string made = name_ + ".new" + std::to_string(::getpid()) + "-" + std::to_string(serial++);
     (void)removeIfThere(made);
     (void)removeIfThere(made + "-journal");
     sqlite3* db = nullptr;
@@ -583,11 +667,13 @@ Status RecordFile::create() {
         (void)removeIfThere(made);
         return fail(FileSystemErr, msg);
     }
-    if (::rename(made.c_str(), name_.c_str()) != 0) {
+    if (::link(made.c_str(), name_.c_str()) != 0) {
         int e = errno;
         (void)removeIfThere(made);
+        if (e == EEXIST) return fail(NoError);  // another program made it first
         return fail(e == EACCES || e == EPERM ? AccessDeniedErr : FileSystemErr, std::strerror(e));
     }
+    (void)removeIfThere(made);
     return fail(NoError);
 }
 
@@ -644,6 +730,45 @@ Status RecordFile::takeHold(int64_t id) {
     return NoError;
 }
 
+// A read that met a damaged file, or a lock that outlasted the wait, is
+// reported as such; any other condition is an ordinary store error.
+Status RecordFile::readFail(int rc) {
+    int primary = rc & 0xFF;
+    int code = 0;
+    std::string text;
+    if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) {
+        code = IsLockedErr;
+        text = "file locked";
+    } else if (primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB || primary == SQLITE_IOERR) {
+        code = FileSystemErr;
+        text = sqlite3_errstr(primary);
+    }
+    if (!code) return sqlFail(rc);
+    if (store_.onReadFault) store_.onReadFault(name_, code, text);
+    return fail(code, text);
+}
+
+// The data version of the file: it changes whenever another connection
+// commits a change to it.
+int64_t RecordFile::dataVersion() {
+    sqlite3_stmt* st = conn().prepare("PRAGMA " + schema_ + ".data_version");
+    if (!st) return -1;
+    Reset r{st};
+    if (sqlite3_step(st) != SQLITE_ROW) return -1;
+    return sqlite3_column_int64(st, 0);
+}
+
+// Takes the hold on a record, then reads it afresh. No statement is open
+// while the hold is awaited, so the holder can still commit its write, and
+// the image read is the one the holder left behind.
+Status RecordFile::holdThenRead(int64_t id) {
+    Status h = takeHold(id);
+    if (!h) return h;
+    Status s = getByNumber(id);
+    if (!s) release();
+    return s;
+}
+
 // Fills the buffer from a row (id, data, memo[, key]) and moves the cursor to it.
 Status RecordFile::readRow(sqlite3_stmt* st, int keyColumn) {
     int64_t id = sqlite3_column_int64(st, 0);
@@ -675,27 +800,36 @@ Status RecordFile::get(int key) {
     std::string kc = "k" + std::to_string(key);
     sqlite3_stmt* st = conn().prepare("SELECT id, data, memo, " + kc + " FROM " + table() + " WHERE " + kc +
                                       " = ?1 ORDER BY " + kc + ", id LIMIT 1");
-    if (!st) return sqlFail(sqlite3_errcode(conn().db));
+    if (!st) return readFail(sqlite3_errcode(conn().db));
     Reset r{st};
     std::string v = keyValue(key);
     sqlite3_bind_blob(st, 1, v.data(), int(v.size()), SQLITE_STATIC);
     int rc = sqlite3_step(st);
+    if (rc == SQLITE_ROW && holdWait_ >= 0) {
+        int64_t id = sqlite3_column_int64(st, 0);
+        sqlite3_reset(st);
+        return holdThenRead(id);
+    }
     if (rc == SQLITE_ROW) return readRow(st, -1);
     if (rc == SQLITE_DONE) return fail(RecordNotFoundErr);
-    return sqlFail(rc);
+    return readFail(rc);
 }
 
 Status RecordFile::getByNumber(int64_t recordNumber) {
     dropAhead();
     if (!isOpen() && !active_) return fail(FileNotOpenErr);
     sqlite3_stmt* st = conn().prepare("SELECT id, data, memo FROM " + table() + " WHERE id = ?1");
-    if (!st) return sqlFail(sqlite3_errcode(conn().db));
+    if (!st) return readFail(sqlite3_errcode(conn().db));
     Reset r{st};
     sqlite3_bind_int64(st, 1, recordNumber);
     int rc = sqlite3_step(st);
+    if (rc == SQLITE_ROW && holdWait_ >= 0) {
+        sqlite3_reset(st);
+        return holdThenRead(recordNumber);
+    }
     if (rc == SQLITE_ROW) return readRow(st, -1);
     if (rc == SQLITE_DONE) return fail(RecordNotFoundErr);
-    return sqlFail(rc);
+    return readFail(rc);
 }
 
 Status RecordFile::reget(const Position& pos) { return getByNumber(pos.id); }
@@ -730,8 +864,13 @@ void RecordFile::reset(const Position& pos) {
 // Copies a read-ahead row into the buffer and moves the cursor to it.
 Status RecordFile::applyRow(Row& row) {
     if (holdWait_ >= 0) {
-        Status h = takeHold(row.id);
+        int64_t id = row.id;
+        std::string key = row.key;
+        Status h = holdThenRead(id);
         if (!h) return h;
+        curId_ = id;
+        if (curKey_ >= 0) curValue_ = key;
+        return h;
     }
     if (row.data.size() != desc_->recordSize) return fail(BadRecErr);
     std::memcpy(buf_, row.data.data(), row.data.size());
@@ -765,7 +904,11 @@ int RecordFile::collect(sqlite3_stmt* st, int limit) {
     }
     sqlite3_reset(st);
     sqlite3_clear_bindings(st);
-    return rc == SQLITE_DONE ? n : -1;
+    if (rc != SQLITE_DONE) {
+        lastReadRc_ = rc;
+        return -1;
+    }
+    return n;
 }
 
 // One step of a traversal. The cursor remembers the key value and record
@@ -775,10 +918,13 @@ int RecordFile::collect(sqlite3_stmt* st, int limit) {
 Status RecordFile::step(bool forward) {
     if (!isOpen() && !active_) return fail(FileNotOpenErr);
     if (cursor_ == Cursor::None) return fail(RecordNotAvailErr);
-    if (cursor_ == Cursor::After && aheadForward_ == forward && aheadPos_ < ahead_.size() && holdWait_ < 0)
+    // Rows read ahead serve only while no other program changed the file.
+    if (cursor_ == Cursor::After && aheadForward_ == forward && aheadPos_ < ahead_.size() && holdWait_ < 0 &&
+        dataVersion() == aheadVersion_)
         return applyRow(ahead_[aheadPos_++]);
     dropAhead();
     aheadForward_ = forward;
+    aheadVersion_ = dataVersion();
     int batch = holdWait_ >= 0 ? 1 : desc_->memoMax ? 8 : 64;
     const char* cmp = forward ? ">" : "<";
     const char* cmpEq = forward ? ">=" : "<=";
@@ -790,7 +936,7 @@ Status RecordFile::step(bool forward) {
         if (cursor_ == Cursor::After) where = std::string(" WHERE id ") + cmp + " ?2";
         else if (cursor_ == Cursor::At) where = std::string(" WHERE id ") + cmpEq + " ?2";
         sqlite3_stmt* st = conn().prepare("SELECT id, data, memo FROM " + t + where + " ORDER BY id" + dir + " LIMIT ?3");
-        if (!st) return sqlFail(sqlite3_errcode(conn().db));
+        if (!st) return readFail(sqlite3_errcode(conn().db));
         if (cursor_ == Cursor::After || cursor_ == Cursor::At) sqlite3_bind_int64(st, 2, curId_);
         found = collect(st, batch);
     } else {
@@ -826,10 +972,13 @@ Status RecordFile::step(bool forward) {
     }
     if (found < 0) {
         dropAhead();
-        return sqlFail(sqlite3_errcode(conn().db));
+        int rc = lastReadRc_ ? lastReadRc_ : sqlite3_errcode(conn().db);
+        lastReadRc_ = 0;
+        return readFail(rc);
     }
     if (found == 0) return fail(RecordNotAvailErr);
-    Status s = applyRow(ahead_[aheadPos_++]);
+    Row& first = ahead_[aheadPos_++];
+    Status s = applyRow(first);
     if (!s) {
         dropAhead();
         return s;
@@ -848,8 +997,13 @@ Status RecordFile::writeRow(bool insert) {
     dropAhead();
     if (!active_) return fail(FileNotOpenErr);
     if (mode_ == OpenMode::ReadOnly) return fail(AccessDeniedErr);
-    sqlite3_stmt* st = conn().prepare(insert ? "INSERT INTO " + table() + "(data, memo) VALUES(?1, ?2)"
-                                             : "UPDATE " + table() + " SET data = ?1, memo = ?2 WHERE id = ?3");
+    // A new record's position lies above every position the file ever gave
+    // out, also above those of deleted records (kept in meta as lastid).
+    sqlite3_stmt* st = conn().prepare(
+        insert ? "INSERT INTO " + table() + "(id, data, memo) VALUES(max(coalesce((SELECT max(id) FROM " + table() +
+                     "), 0), coalesce((SELECT CAST(value AS INTEGER) FROM " + schema_ +
+                     ".meta WHERE name = 'lastid'), 0)) + 1, ?1, ?2)"
+               : "UPDATE " + table() + " SET data = ?1, memo = ?2 WHERE id = ?3");
     if (!st) return sqlFail(sqlite3_errcode(conn().db));
     Reset r{st};
     sqlite3_bind_blob(st, 1, buf_, int(desc_->recordSize), SQLITE_STATIC);
@@ -919,9 +1073,27 @@ Status RecordFile::del() {
     if (!st) return sqlFail(sqlite3_errcode(conn().db));
     Reset r{st};
     sqlite3_bind_int64(st, 1, current_);
+    // The delete and the note of the highest position given out are one
+    // change of the file.
+    if (int rc = conn().exec("SAVEPOINT del"); rc != SQLITE_OK) return sqlFail(rc);
     int rc = sqlite3_step(st);
-    if (rc != SQLITE_DONE) return sqlFail(sqlite3_extended_errcode(conn().db));
-    if (sqlite3_changes(conn().db) == 0) return fail(RecordNotFoundErr);
+    if (rc != SQLITE_DONE) {
+        int ext = sqlite3_extended_errcode(conn().db);
+        sqlite3_reset(st);
+        conn().exec("ROLLBACK TO del; RELEASE del");
+        return sqlFail(ext);
+    }
+    if (sqlite3_changes(conn().db) == 0) {
+        conn().exec("RELEASE del");
+        return fail(RecordNotFoundErr);
+    }
+    sqlite3_reset(st);
+    Status kept = keepLastId(current_);
+    if (!kept) {
+        conn().exec("ROLLBACK TO del; RELEASE del");
+        return kept;
+    }
+    if (int rc2 = conn().exec("RELEASE del"); rc2 != SQLITE_OK) return sqlFail(rc2);
     if (held_ == current_) release();
     current_ = 0;
     return fail(NoError);
@@ -984,6 +1156,37 @@ Status RecordFile::stream() {
     return fail(NoError);
 }
 
+Status RecordFile::beginAlone(int waitSeconds) {
+    dropAhead();
+    if (!isOpen()) return fail(FileNotOpenErr);
+    if (store_.inTransaction(*this) || batch_) return fail(TransactionActiveErr);
+    sqlite3_busy_timeout(own_->db, (waitSeconds > 0 ? waitSeconds : 0) * 1000 + 100);
+    int rc = own_->exec("BEGIN IMMEDIATE");
+    sqlite3_busy_timeout(own_->db, 5000);
+    if (rc != SQLITE_OK) {
+        int primary = rc & 0xFF;
+        return fail(primary == SQLITE_BUSY || primary == SQLITE_LOCKED ? IsLockedErr : FileSystemErr,
+                    sqlite3_errmsg(own_->db));
+    }
+    return fail(NoError);
+}
+
+Status RecordFile::endAlone(bool commit) {
+    dropAhead();
+    if (!own_) return fail(FileNotOpenErr);
+    if (!commit) {
+        own_->exec("ROLLBACK");
+        return fail(NoError);
+    }
+    int rc = own_->exec("COMMIT");
+    if (rc != SQLITE_OK) {
+        std::string msg = sqlite3_errmsg(own_->db);
+        own_->exec("ROLLBACK");
+        return fail(FileSystemErr, msg);
+    }
+    return fail(NoError);
+}
+
 void RecordFile::reloadKeysValid() {
     sqlite3_stmt* st = conn().prepare("SELECT value FROM " + schema_ + ".meta WHERE name = 'keysvalid'");
     if (!st) return;
@@ -1024,17 +1227,49 @@ int64_t RecordFile::records() {
         return 0;
     }
     sqlite3_stmt* st = conn().prepare("SELECT count(*) FROM " + table());
-    if (!st) return 0;
+    if (!st) {
+        (void)readFail(sqlite3_errcode(conn().db));
+        return 0;
+    }
     Reset r{st};
-    if (sqlite3_step(st) != SQLITE_ROW) return 0;
+    if (int rc = sqlite3_step(st); rc != SQLITE_ROW) {
+        (void)readFail(rc);
+        return 0;
+    }
     store_.setError(NoError);
     return sqlite3_column_int64(st, 0);
+}
+
+// Notes a position as given out when it is above the file's remembered
+// highest, so that no later record gets it again.
+Status RecordFile::keepLastId(int64_t id) {
+    sqlite3_stmt* st = conn().prepare("INSERT OR REPLACE INTO " + schema_ +
+                                      ".meta(name, value) SELECT 'lastid', ?1 WHERE ?1 > coalesce((SELECT CAST(value "
+                                      "AS INTEGER) FROM " + schema_ + ".meta WHERE name = 'lastid'), 0)");
+    if (!st) return sqlFail(sqlite3_errcode(conn().db));
+    Reset r{st};
+    sqlite3_bind_int64(st, 1, id);
+    int rc = sqlite3_step(st);
+    if (rc != SQLITE_DONE) return sqlFail(sqlite3_extended_errcode(conn().db));
+    return NoError;
 }
 
 Status RecordFile::empty() {
     dropAhead();
     if (!active_) return fail(FileNotOpenErr);
+    if (int rc = conn().exec("SAVEPOINT emp"); rc != SQLITE_OK) return sqlFail(rc);
+    int64_t top = 0;
+    if (sqlite3_stmt* mx = conn().prepare("SELECT coalesce(max(id), 0) FROM " + table())) {
+        Reset r{mx};
+        if (sqlite3_step(mx) == SQLITE_ROW) top = sqlite3_column_int64(mx, 0);
+    }
     int rc = conn().exec("DELETE FROM " + table());
+    if (rc == SQLITE_OK) rc = keepLastId(top).code() ? SQLITE_ERROR : SQLITE_OK;
+    if (rc != SQLITE_OK) {
+        conn().exec("ROLLBACK TO emp; RELEASE emp");
+        return sqlFail(rc);
+    }
+    rc = conn().exec("RELEASE emp");
     if (rc != SQLITE_OK) return sqlFail(rc);
     current_ = 0;
     cursor_ = Cursor::None;

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -43,6 +44,21 @@ enum ErrorCode : int {
     InvalidFieldTypeErr = 75,
     FileSystemErr = 90,
 };
+
+// The number of records a stored file holds: 0 also for an empty file or a
+// database without tables, -1 when that cannot be known (damaged, locked,
+// not a record file).
+int64_t storedRecordCount(const std::string& path);
+
+// Whether some program (this one included) has the record file open.
+bool fileOpenByAnyone(const std::string& path);
+
+// SQLite's integrity check of a stored file, run with the key function its
+// indexes use registered (the stock sqlite3 tool lacks it). The problems
+// found, empty when the file is sound. With reindex set, the keys are
+// rebuilt first (REINDEX: a unique key that its records break fails, it
+// never drops a record).
+std::vector<std::string> integrityCheck(const std::string& path, bool reindex = false);
 
 // The store's own text for a condition ("Record Not Found" ...).
 std::string errorTextFor(int code);
@@ -126,6 +142,11 @@ public:
     void unlock();
     Status stream();
     Status flush();
+    // A short transaction of this file alone, on its own connection, for a
+    // read-modify-write that must not interleave with another program's
+    // (the file must not be part of the store's transaction).
+    Status beginAlone(int waitSeconds);
+    Status endAlone(bool commit);
 
     // Whole-file operations.
     int64_t records();
@@ -160,6 +181,10 @@ private:
     int collect(sqlite3_stmt* st, int limit);
     Status step(bool forward);
     void dropAhead() { ahead_.clear(); aheadPos_ = 0; }
+    int64_t dataVersion();
+    Status readFail(int rc);
+    Status holdThenRead(int64_t id);
+    Status keepLastId(int64_t id);
     Status takeHold(int64_t id);
     bool keyIsAllBlank(int key) const;
     Status writeRow(bool insert);
@@ -188,6 +213,8 @@ private:
     // of this file so the walk re-seeks from its last key.
     std::vector<Row> ahead_;
     std::size_t aheadPos_ = 0;
+    int64_t aheadVersion_ = 0;
+    int lastReadRc_ = 0;  // the file's data version when the rows were read
     bool aheadForward_ = true;
     int64_t current_ = 0;      // record last read or written
     int holdWait_ = -1;        // >= 0: the next read holds
@@ -217,6 +244,12 @@ public:
     std::string errorText() const;
     const std::string& fileErrorText() const { return fileError_; }
     void setError(int code, std::string fileText = {});
+
+    // Called when a read meets a file that is damaged or stays locked
+    // beyond its wait: a read never ends short as if the file ended there.
+    // The program's session stops the program with the file's name; without
+    // a handler the read just fails.
+    std::function<void(const std::string& fileName, int code, const std::string& text)> onReadFault;
 
     // A transaction over the given open files: every write to them until
     // commit or rollback belongs to it, and its commit is atomic across all.

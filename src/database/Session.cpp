@@ -2,7 +2,15 @@
 
 namespace quill {
 
-Session::Session(UserInterface& userInterface) : ui(&userInterface) {}
+Session::Session(UserInterface& userInterface) : ui(&userInterface) {
+    // A damaged file, or one that another program keeps locked beyond the
+    // wait, ends the program with the file's name: a listing never stops
+    // short as if the file ended there.
+    store.onReadFault = [this](const std::string& name, int code, const std::string& text) {
+        std::string cause = code == IsLockedErr ? "The file is locked by another program (file locked)." : text;
+        stop("The file " + name + " cannot be read.\r\n" + cause + "\r\nQuillmer will terminate.", "File Read Error");
+    };
+}
 
 Session::~Session() {
     // An open transaction is never committed by an ending program.

@@ -48,6 +48,7 @@ public:
     int GlobalRequest = 0, GlobalResponse = 0;
     std::string FileName;                // physical name of the file about to be opened
     std::string FileTmpName;             // full path of a file of the user rule
+    std::string StagingDir;              // this program's import staging directory (empty: the temporary directory)
     PreferenceState prefs;
 
 #define QUILL_DECLARE_FILE(Label, Prefix) Label##File Label{store};

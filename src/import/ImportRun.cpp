@@ -157,21 +157,22 @@ void ImportRun::setup() {
     }
     sizeDriven_ = sizeDrivenFamily(readerEntry_->family);
 
-    // The identifier counter: Control stays locked while the readers number
-    // staged messages from it.
+    // The identifier counter: the readers number staged messages from a
+    // block of identifiers reserved in the generator, topped up as it runs
+    // low, so that other programs keep drawing identifiers meanwhile.
     OP_CLOSE(s_, OpOpenShared, {ForumsFile::Number, ControlFile::Number});
     forumsControlOpen_ = true;
+    uint32_t first = 0;
     s_.Control.clearBuffer();
     s_.CTL.ID = 1;
     bool haveCounter = bool(s_.Control.get(ControlFile::IDKEY)) && uint32_t(s_.CTL.NEXTNUMBER) != 0;
-    if (haveCounter) haveCounter = bool(s_.Control.lock(5));
-    if (!haveCounter) {
+    if (!haveCounter || !reserveIdentifiers(s_, kIdentifierBlock, first)) {
         warn("No access to Control File!\r\nImport will not proceed!\r\n", "Warning!");
         fail("no access to the Control file");
         return;
     }
-    controlLocked_ = true;
-    counter_ = s_.CTL.NEXTNUMBER;
+    counter_ = first;
+    counterEnd_ = first + kIdentifierBlock;
 
     openStagingFiles(s_);
     stagingOpen_ = true;
@@ -338,7 +339,28 @@ void ImportRun::perFile() {
     phase_ = RunPhase::Reading;
 }
 
+// Keeps the run's block of reserved identifiers from running out: a reader
+// step draws far fewer than half a block.
+bool ImportRun::topUpIdentifiers() {
+    if (counter_ > counterEnd_) {
+        fail("more identifiers were drawn than reserved");
+        return false;
+    }
+    if (counterEnd_ - counter_ >= kIdentifierBlock / 2) return true;
+    uint32_t first = 0;
+    if (!reserveIdentifiers(s_, kIdentifierBlock, first)) {
+        fail("no access to the Control file");
+        return false;
+    }
+    // Another program drew identifiers since the last block: the rest of it
+    // is left unused and numbering goes on in the new block.
+    if (first != counterEnd_) counter_ = first;
+    counterEnd_ = first + kIdentifierBlock;
+    return true;
+}
+
 void ImportRun::reading() {
+    if (!topUpIdentifiers()) return;
     // The staging files are written in deferred mode and flushed every 400
     // records.
     if (ctx_->staged - stagedAtFlush_ > kCommitAfter) {
@@ -391,6 +413,7 @@ void ImportRun::reading() {
     updateBar(sizeDriven_ ? double(progressBase_) + ctx_->progress : ctx_->progress);
     display_.staged = ctx_->staged;
     display_.skipped = ctx_->skipped;
+    if (!topUpIdentifiers()) return;
     if (fileDone) {
         closeReader();
         phase_ = RunPhase::PerFile;
@@ -435,26 +458,14 @@ bool ImportRun::spaceOk(const std::string& path, bool storePhase) {
 void ImportRun::endOfStaging() {
     setStatus("Building Temporary File Index!");
     closeReader();
-    // The identifier counter goes back into Control (never backwards).
-    s_.Control.clearBuffer();
-    s_.CTL.ID = 1;
-    s_.Control.hold(1);
-    if (s_.Control.get(ControlFile::IDKEY)) {
-        if (uint32_t(s_.CTL.NEXTNUMBER) < counter_) s_.CTL.NEXTNUMBER = counter_;
-        bool ok = UppDat(s_, s_.Control, UpdPut, UpdReport);
-        s_.Control.release();
-        if (!ok) {
-            fail("the identifier counter could not be written back");
-            return;
-        }
-    } else {
-        s_.Control.release();
-        warn("No access to Control File!\r\nImport will not proceed!\r\n", "Warning!");
-        fail("no access to the Control file");
+    if (counter_ > counterEnd_) {
+        fail("more identifiers were drawn than reserved");
         return;
     }
-    s_.Control.unlock();
-    controlLocked_ = false;
+    // The unused rest of the reserved block goes back when nobody drew
+    // identifiers after it.
+    giveBackIdentifiers(s_, counter_, counterEnd_);
+    counterEnd_ = counter_;
 
     if (!(s_.TempID.flush() && s_.NewHR.flush() && s_.TempCC.flush())) {
         stagingFailed();
@@ -479,7 +490,7 @@ void ImportRun::endOfStaging() {
     s_.NewHR.unlock();
     newHRLocked_ = false;
 
-    uint64_t staged = GetFSize(joinPath(s_.Mem.TempDir, "IDX010.TPS"));
+    uint64_t staged = GetFSize(s_.NewHR.name());
     if (CheckSpace(s_, staged, s_.Mem.FileDir, opt_.freeSpace) != 0) {
         fail("too little disk space for the import");
         return;
@@ -816,17 +827,21 @@ void ImportRun::countPhase(RunPhase phase) {
 }
 
 // FOR:MSGCOUNT = the records of the database's header file, FOR:COUNTFLAG
-// = 0 (its files are open).
-void ImportRun::writeMessageCount(uint32_t id, uint32_t count) {
+// = 0 (its files are open). The count is taken and written in one
+// transaction, so that an import running beside this one never leaves a
+// count that misses its messages. Returns the count.
+uint32_t ImportRun::writeMessageCount(uint32_t id, RecordFile& headers) {
+    if (!beginWrites(s_, {&s_.Forums, &headers})) return uint32_t(headers.records());
+    uint32_t count = uint32_t(headers.records());
     s_.Forums.clearBuffer();
     s_.FOR.ID = id;
-    s_.Forums.hold(1);
     if (s_.Forums.get(ForumsFile::FORUMKEY)) {
         s_.FOR.MSGCOUNT = count;
         s_.FOR.COUNTFLAG = 0;
-        (void)UppDat(s_, s_.Forums, UpdPut, UpdReport);
+        if (!UppDat(s_, s_.Forums, UpdPut, UpdReportRollback)) return count;
     }
-    s_.Forums.release();
+    (void)s_.store.commit();
+    return count;
 }
 
 void ImportRun::refreshCountOf(const TargetEntry& e) {
@@ -834,9 +849,8 @@ void ImportRun::refreshCountOf(const TargetEntry& e) {
     if (!selectDatabase(s_, e.id)) return;
     int file = e.type == TypeMail ? MailFile::Number : MsgNmbrFile::Number;
     OP_CLOSE(s_, OpOpenShared, {file});
-    uint32_t count = uint32_t(e.type == TypeMail ? s_.Mail.records() : s_.MsgNmbr.records());
+    (void)writeMessageCount(e.id, *s_.file(file));
     OP_CLOSE(s_, OpClose, {file});
-    writeMessageCount(e.id, count);
 }
 
 void ImportRun::databaseDone() {
@@ -857,8 +871,8 @@ void ImportRun::refreshOpenDatabaseCount() {
     if (!dbOpen_) return;
     dbOpen_ = false;
     if (txnOpen_ || s_.store.inTransaction()) return;
-    uint32_t count = uint32_t(current_.type == TypeMail ? s_.Mail.records() : s_.MsgNmbr.records());
-    writeMessageCount(current_.id, count);
+    uint32_t count = writeMessageCount(current_.id, current_.type == TypeMail ? static_cast<RecordFile&>(s_.Mail)
+                                                                              : static_cast<RecordFile&>(s_.MsgNmbr));
     display_.targetRecords = count;
 }
 

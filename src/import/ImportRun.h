@@ -140,7 +140,7 @@ private:
     void storing();
     void countPhase(RunPhase phase);
     void databaseDone();
-    void writeMessageCount(uint32_t id, uint32_t count);
+    uint32_t writeMessageCount(uint32_t id, RecordFile& headers);
     void refreshCountOf(const TargetEntry& e);
     void buildImported();
     void end();
@@ -182,6 +182,9 @@ private:
     int32_t batch_ = 50;
     uint32_t counter_ = 0;
     bool controlLocked_ = false;
+    uint32_t counterEnd_ = 0;  // end of the block of identifiers reserved for staging
+    static constexpr uint32_t kIdentifierBlock = 10000;
+    bool topUpIdentifiers();
     bool newHRLocked_ = false;
     bool stagingOpen_ = false;
     bool importedOpen_ = false;

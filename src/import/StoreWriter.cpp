@@ -1,6 +1,16 @@
 #include "import/StoreWriter.h"
 
+#include <dirent.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+
+#include "database/Catalogue.h"
 #include "database/Common.h"
+#include "database/FileMask.h"
 #include "database/Types.h"
 #include "import/EncodedWords.h"
 #include "people/Persons.h"
@@ -73,14 +83,65 @@ void MailboxOwner::call(Session& s, int mode, uint32_t forumId, uint8_t& result,
 // ---------------------------------------------------------------------------
 // Staging
 
+namespace {
+constexpr const char* kStagingPrefix = "IMPORT.";
+
+// Removes the staging directories that imports killed before their end left
+// in the temporary directory: a directory whose files no program has open.
+void removeAbandonedStaging(Session& s) {
+    DIR* d = ::opendir(s.Mem.TempDir.c_str());
+    if (!d) return;
+    std::vector<std::string> dirs;
+    while (dirent* e = ::readdir(d)) {
+        std::string n = e->d_name;
+        if (n.rfind(kStagingPrefix, 0) == 0) dirs.push_back(joinPath(s.Mem.TempDir, n));
+    }
+    ::closedir(d);
+    for (auto& dir : dirs) {
+        if (dir == s.StagingDir) continue;
+        // The directory of a running import (which may not have opened its
+        // files yet) is never touched.
+        long pid = std::strtol(dir.c_str() + dir.rfind('.') + 1, nullptr, 10);
+        if (pid > 0 && (::kill(pid_t(pid), 0) == 0 || errno == EPERM)) continue;
+        bool free = true;
+        for (int n : {NewHRFile::Number, TempCCFile::Number, TempIDFile::Number}) {
+            Store probeStore;
+            RecordFile probe(probeStore, n, nullptr);
+            char name[16];
+            std::snprintf(name, sizeof name, "IDX%03d.TPS", n);
+            probe.setName(joinPath(dir, name));
+            Status r = probe.remove();
+            if (!r && r.code() != FileNotFoundErr) free = false;
+        }
+        if (!free) continue;
+        if (DIR* sub = ::opendir(dir.c_str())) {
+            while (dirent* e = ::readdir(sub)) {
+                std::string n = e->d_name;
+                if (n != "." && n != "..") ::unlink(joinPath(dir, n).c_str());
+            }
+            ::closedir(sub);
+        }
+        ::rmdir(dir.c_str());
+    }
+}
+}  // namespace
+
 void openStagingFiles(Session& s) {
+    OP_CLOSE(s, OpForceClose, {NewHRFile::Number, TempCCFile::Number, TempIDFile::Number});
+    s.StagingDir = joinPath(s.Mem.TempDir, kStagingPrefix + std::to_string(::getpid()));
+    removeAbandonedStaging(s);
+    (void)ExistPath(s, 3, 0, s.StagingDir, "", true);
     OP_CLOSE(s, OpRemove, {NewHRFile::Number, TempCCFile::Number, TempIDFile::Number});
     OP_CLOSE(s, OpOpenShared, {NewHRFile::Number, TempCCFile::Number, TempIDFile::Number});
 }
 
 void closeStagingFiles(Session& s, bool remove) {
     OP_CLOSE(s, OpForceClose, {NewHRFile::Number, TempCCFile::Number, TempIDFile::Number});
-    if (remove) OP_CLOSE(s, OpRemove, {NewHRFile::Number, TempCCFile::Number, TempIDFile::Number});
+    if (remove) {
+        OP_CLOSE(s, OpRemove, {NewHRFile::Number, TempCCFile::Number, TempIDFile::Number});
+        if (!s.StagingDir.empty()) ::rmdir(s.StagingDir.c_str());
+        s.StagingDir.clear();
+    }
 }
 
 namespace {

@@ -1,5 +1,7 @@
 #include "people/Databases.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 
 #include "database/Calendar.h"
@@ -170,20 +172,56 @@ DbResult addForumDatabase(Session& s, std::string_view name) {
         return {DbStatus::EmptyName};
     }
     OpenFiles files(s, {ForumsFile::Number, ControlFile::Number});
-    const uint32_t dirNumber = nextDirNumber(s);
-    const uint32_t id = NextNr(s);
-    if (id == 0) return {DbStatus::NoIdentifier};
-
-    s.Forums.clearBuffer();
-    newEntryFields(s, id, dirNumber, TypeForum, description);
-    if (!UppDat(s, s.Forums, UpdAdd, UpdReport)) return failedWrite(s);
-
-    DbResult r{DbStatus::Ok, id, dirNumber};
-    makeDatabaseDirectory(s, dirNumber);
-    OtherDatabaseDirectory dir(s, directoryName(dirNumber), {ForumRefFile::Number});
-    // UpdREF writes from the Forums buffer, which still holds the new entry.
-    if (!UpdREF(s, UpdReport)) return failedWrite(s, r);
-    return r;
+    // The entry, its identifier and its ForumRef copy are one transaction:
+    // a program ending halfway leaves no entry without its copy. The
+    // directory number is chosen again inside the transaction; when another
+    // program took it meanwhile, the next one is tried.
+    for (int attempt = 0;; ++attempt) {
+        const uint32_t dirNumber = nextDirNumber(s);
+        const std::string dirPath = joinPath(s.Mem.FileDir, directoryName(dirNumber));
+        const bool madeDir = ExistPath(s, 3, 0, dirPath, "", true) == 0;
+        DbResult r{DbStatus::Ok, 0, dirNumber};
+        bool retry = false;
+        {
+            OtherDatabaseDirectory dir(s, directoryName(dirNumber), {ForumRefFile::Number});
+            OpenFiles ref(s, {ForumRefFile::Number});
+            RollbackOnExit unwind(s);
+            if (!beginWrites(s, {&s.Forums, &s.ForumRef, &s.Control})) {
+                r = failedWrite(s, r);
+            } else if (nextDirNumber(s) != dirNumber && attempt < 5) {
+                (void)s.store.rollback();
+                retry = true;
+            } else if (const uint32_t id = NextNr(s); id == 0) {
+                (void)s.store.rollback();
+                r.status = DbStatus::NoIdentifier;
+            } else {
+                s.Forums.clearBuffer();
+                newEntryFields(s, id, dirNumber, TypeForum, description);
+                if (!UppDat(s, s.Forums, UpdAdd, UpdReport)) {
+                    int code = s.store.errorCode();
+                    (void)s.store.rollback();
+                    s.store.setError(code);
+                    r = failedWrite(s, r);
+                } else if (!UpdREF(s, UpdReportRollback) || !s.store.commit()) {
+                    // UpdREF writes from the Forums buffer, which still holds the new entry.
+                    r = failedWrite(s, r);
+                } else {
+                    r.id = id;
+                }
+            }
+        }
+        if (r.ok() && r.id) return r;
+        // A directory made for an entry that was not written goes again,
+        // unless something was stored in it meanwhile.
+        if (madeDir) {
+            const std::string refName = joinPath(dirPath, "IDX022.DAT");
+            if (storedRecordCount(refName) == 0 && !fileOpenByAnyone(refName)) {
+                for (const char* tail : {"", ".lck", "-journal"}) ::unlink((refName + tail).c_str());
+            }
+            ::rmdir(dirPath.c_str());
+        }
+        if (!retry) return r;
+    }
 }
 
 DbResult addMailDatabase(Session& s, std::string_view name, std::string_view defaultAddress,

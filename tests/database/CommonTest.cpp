@@ -57,23 +57,52 @@ TEST_F(Common, UndefinedFileNumberStopsTheProgram) {
     }
 }
 
-TEST_F(Common, SmallFileOfAnotherLayoutIsReplacedButALargeOneStops) {
+// A record file of another layout with no records in it.
+void writeEmptyOtherLayout(const std::string& name, int records) {
+    Store store;
+    RecordFile other(store, 5, nullptr);  // Person's layout under Codes' name
+    other.setName(name);
+    ::unlink(name.c_str());
+    ASSERT_TRUE(other.create().ok());
+    if (records) {
+        PersonRecord rec{};
+        RecordFile f(store, 5, reinterpret_cast<unsigned char*>(&rec));
+        f.setName(name);
+        ASSERT_TRUE(f.open().ok());
+        for (int i = 0; i < records; ++i) {
+            f.clearBuffer();
+            rec.PERSONID = uint32_t(i + 1);
+            rec.PERSONSTRING = "p" + std::to_string(i);
+            ASSERT_TRUE(f.add().ok());
+        }
+        (void)f.close();
+    }
+}
+
+TEST_F(Common, OnlyAFileKnownToHoldNoRecordsIsReplaced) {
     selectDir();
     std::string name = s.Mem.FileDir + "/F1/IDX001.TPS";
-    quill::test::writeFile(name, std::string(1000, 'x'));
+    writeEmptyOtherLayout(name, 0);
     OP_CLOSE(s, OpOpenShared, {1});
     EXPECT_EQ(s.Codes.records(), 0);
     EXPECT_TRUE(inst.ui.messages.empty());
     OP_CLOSE(s, OpClose, {1});
 
-    quill::test::writeFile(name, std::string(200000, 'x'));
-    try {
-        OP_CLOSE(s, OpOpenShared, {1});
-        FAIL() << "no stop";
-    } catch (const ProgramStop& stop) {
-        EXPECT_EQ(stop.caption(), " File Open Error - Invalid record declaration");
-        EXPECT_EQ(stop.text(), "The file " + name +
-                                   " cannot be opened\r\nas the file definition is incorrect.\r\nQuillmer will terminate.");
+    // Small but holding records, or small and unreadable: the file stays and
+    // the program stops.
+    for (const std::string& kind : {std::string("records"), std::string("garbage")}) {
+        if (kind == "records") writeEmptyOtherLayout(name, 1);
+        else quill::test::writeFile(name, std::string(1000, 'x'));
+        std::string before = quill::test::readFile(name);
+        try {
+            OP_CLOSE(s, OpOpenShared, {1});
+            ADD_FAILURE() << kind << ": no stop";
+        } catch (const ProgramStop& stop) {
+            EXPECT_EQ(stop.caption(), " File Open Error - Invalid record declaration") << kind;
+            EXPECT_EQ(stop.text(), "The file " + name +
+                                       " cannot be opened\r\nas the file definition is incorrect.\r\nQuillmer will terminate.");
+        }
+        EXPECT_EQ(quill::test::readFile(name), before) << kind;
     }
     // Files without a threshold stop however small they are.
     std::string msgs = s.Mem.FileDir + "/F1/IDX003.TPS";
@@ -183,7 +212,7 @@ TEST_F(Common, HoldRecOnADeletedRecordSaysSo) {
     OP_CLOSE(s, OpClose, {3});
 }
 
-TEST_F(Common, SaveRecKeepsTheFormOpenWhenAnotherUserChangedTheRecord) {
+TEST_F(Common, SaveRecShowsTheOtherUsersChangeAndNeverWritesTheEditOverIt) {
     OP_CLOSE(s, OpOpenShared, {2});
     s.Forums.clearBuffer();
     s.FOR.ID = 7;
@@ -211,12 +240,21 @@ TEST_F(Common, SaveRecKeepsTheFormOpenWhenAnotherUserChangedTheRecord) {
     ASSERT_EQ(inst.ui.messages.size(), 1u);
     EXPECT_EQ(inst.ui.messages[0].text, "The record has just been changed by another user!\r\nTry again!");
     EXPECT_EQ(inst.ui.messages[0].caption, "Warning!");
-    // The second try goes through against the new read image.
+    // The form now shows the record as the other user left it.
+    EXPECT_EQ(s.FOR.DESCRIPTION.str(), "Changed elsewhere");
+    // A second OK without a new edit keeps the other user's change; an edit
+    // made on the current record goes through.
     EXPECT_EQ(SaveRec(s, s.Forums, list, 2, false, pos), "OK");
     s.Forums.clearBuffer();
     s.FOR.ID = 7;
     ASSERT_TRUE(s.Forums.get(ForumsFile::FORUMKEY).ok());
-    EXPECT_EQ(s.FOR.DESCRIPTION.str(), "Edited here");
+    EXPECT_EQ(s.FOR.DESCRIPTION.str(), "Changed elsewhere");
+    s.FOR.DESCRIPTION = "Edited again";
+    EXPECT_EQ(SaveRec(s, s.Forums, list, 2, false, pos), "OK");
+    s.Forums.clearBuffer();
+    s.FOR.ID = 7;
+    ASSERT_TRUE(s.Forums.get(ForumsFile::FORUMKEY).ok());
+    EXPECT_EQ(s.FOR.DESCRIPTION.str(), "Edited again");
     OP_CLOSE(s, OpClose, {2});
 }
 
