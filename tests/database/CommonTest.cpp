@@ -110,41 +110,6 @@ TEST_F(Common, OnlyAFileKnownToHoldNoRecordsIsReplaced) {
     EXPECT_THROW(OP_CLOSE(s, OpOpenShared, {3}), ProgramStop);
 }
 
-// A file of another layout is taken for an empty one up to the size of an
-// empty file of its own layout, and no further.
-TEST_F(Common, FileOfAnotherLayoutIsReplacedUpToTheSizeOfAnEmptyFile) {
-    selectDir();
-    int64_t emptySize = 0;
-    {
-        Store store;
-        RecordFile probe(store, CodesFile::Number, nullptr);
-        probe.setName(inst.dir / "empty-codes.TPS");
-        ASSERT_TRUE(probe.create().ok());
-        struct stat st {};
-        ASSERT_EQ(::stat(probe.name().c_str(), &st), 0);
-        emptySize = st.st_size;
-    }
-    ASSERT_GT(emptySize, 1);
-    const std::string name = s.Mem.FileDir + "/F1/IDX001.TPS";
-    const struct {
-        int64_t size;
-        bool replaced;
-    } cases[] = {{emptySize - 1, true}, {emptySize, true}, {emptySize + 1, false}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE("size " + std::to_string(c.size) + " of an empty " + std::to_string(emptySize));
-        quill::test::writeFile(name, std::string(std::size_t(c.size), 'x'));
-        if (c.replaced) {
-            EXPECT_NO_THROW(OP_CLOSE(s, OpOpenShared, {1}));
-            EXPECT_EQ(s.Codes.records(), 0);
-            EXPECT_TRUE(inst.ui.messages.empty()) << "replaced silently";
-            OP_CLOSE(s, OpClose, {1});
-        } else {
-            EXPECT_THROW(OP_CLOSE(s, OpOpenShared, {1}), ProgramStop);
-            EXPECT_EQ(quill::test::readFile(name), std::string(std::size_t(c.size), 'x')) << "the file was harmed";
-        }
-    }
-}
-
 TEST_F(Common, MissingPathStopsWithItsNotice) {
     s.Mem.Dirnamn = "F99";
     try {

@@ -108,8 +108,8 @@ TEST(BlockChainStore, ChainedMessageAndTextPartAfterAttachment) {
     EXPECT_EQ(f.mails[0].senderAddress, "ann@example.com");
     EXPECT_NE(f.mails[0].text.find("Sent From my phone"), std::string::npos);
     EXPECT_NE(f.mails[0].text.find("more body\r\nmore body"), std::string::npos);
-    // The part choice keeps the preamble and the text part only.
-    EXPECT_EQ(f.mails[1].text, "preamble\r\nThe text part.");
+    // The part choice keeps the text part only: no preamble, no attachment.
+    EXPECT_EQ(f.mails[1].text, "The text part.");
 }
 
 TEST(HeaderBlockMailbox, LfOnlyReadsTheSameAsCrLf) {

@@ -17,6 +17,21 @@
 namespace quill::test {
 namespace {
 
+// Stored fields are blank-padded: trailing blanks never count.
+std::string trimRight(std::string t) {
+    while (!t.empty() && t.back() == ' ') t.pop_back();
+    return t;
+}
+
+// Staging turns control characters of names, addresses and subjects into
+// blanks; the header lines are compared in that form.
+std::string blankControls(std::string t) {
+    for (char& ch : t)
+        if (static_cast<unsigned char>(ch) < 0x20) ch = ' ';
+    return t;
+}
+
+
 namespace fs = std::filesystem;
 
 std::string article(const std::string& id, const std::string& groups, const std::string& subject,
@@ -264,10 +279,13 @@ TEST(CorpusNews, TwoThousandRealArticlesAreFiledThreadedAndNotImportedTwice) {
         EXPECT_NE(std::find(a.groups.begin(), a.groups.end(), m.db), a.groups.end()) << a.file << " in " << m.db;
         EXPECT_EQ(m.date, ParseHeaderDate(a.date, DateReading::General).date) << a.file;
         SplitAddress from = splitInternetAddressText(a.from);
-        EXPECT_EQ(upper1252(m.senderAddress), upper1252(from.address.substr(0, 60))) << a.file;
+        EXPECT_EQ(upper1252(m.senderAddress), upper1252(trimRight(blankControls(from.address).substr(0, 60)))) << a.file;
         // An article that answers none heads its own thread under its subject.
         if (m.ref == 0) {
-            EXPECT_EQ(m.threadHeading, StripReplyPrefix(a.subject).substr(0, m.threadHeading.size())) << a.file;
+            std::string subject = blankControls(a.subject);
+            subject.erase(0, subject.find_first_not_of(' ') == std::string::npos ? subject.size()
+                                                                                  : subject.find_first_not_of(' '));
+            EXPECT_EQ(m.threadHeading, StripReplyPrefix(subject).substr(0, m.threadHeading.size())) << a.file;
         }
     }
     for (auto& a : articles) {
