@@ -297,7 +297,18 @@ private:
         checkMessageCount(e, uint32_t(headers.size()), label);
         collectIds(s_.Person, 5, "person", [&] { return uint32_t(s_.PER.PERSONID); });
         collectIds(s_.Threads, 7, "thread", [&] { return uint32_t(s_.THR.THREADNUMBER); });
-        collectIds(s_.Sections, 6, "section", [&] { return uint32_t(s_.SEC.SECSYSID); });
+        // A newsgroup database's section is identified by the catalogue
+        // identifier of its newsgroup, so that the messages of a redirected
+        // group keep their section: that identifier is shared on purpose.
+        if (e.TYPE == TypeNewsgroup) {
+            if (openExisting(s_.Sections, 6)) {
+                s_.Sections.setPhysical();
+                while (s_.Sections.next()) highest_ = std::max(highest_, uint32_t(s_.SEC.SECSYSID));
+                (void)s_.Sections.close();
+            }
+        } else {
+            collectIds(s_.Sections, 6, "section", [&] { return uint32_t(s_.SEC.SECSYSID); });
+        }
         checkCounts(s_.Person, 5, "person (sent)", from, [&] { return uint32_t(s_.PER.PERSONID); },
                     [&] { return uint32_t(s_.PER.FROMCOUNT); }, [&](uint32_t v) { s_.PER.FROMCOUNT = v; }, label);
         checkCounts(s_.Person, 5, "person (received)", to, [&] { return uint32_t(s_.PER.PERSONID); },

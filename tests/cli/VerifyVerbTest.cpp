@@ -68,6 +68,14 @@ TEST_F(Archive, VerifyFindsNothingInAGoodArchive) {
     EXPECT_TRUE(contains(out, "No faults found.")) << out;
 }
 
+// A newsgroup's section carries the catalogue identifier of its group, so
+// that a redirected group keeps its section: not an identifier used twice.
+TEST_F(Archive, VerifyAcceptsNewsgroupSectionsNamedByTheirGroup) {
+    const std::string spool = std::string(QUILL_SOURCE_DIR) + "/tests/data/news/gravity-two-articles-crlf.txt";
+    ASSERT_EQ(cli({"import", "--type", "Gravity", spool}), 0) << err;
+    EXPECT_EQ(cli({"verify"}), 0) << out << err;
+}
+
 uint32_t firstForum(Session& s) {
     auto entries = listCatalogue(s);
     return entries.empty() ? 0 : entries[0].id;
