@@ -31,7 +31,22 @@ std::vector<std::string> splitSelectionFromEnd(const std::string& text, const st
 }
 
 std::string savedDescription(int32_t date, int32_t time) {
-    return "Saved from ImportWizard  " + formatDate(date, "@D18") + " " + formatTime(time, "@T7");
+    // BAT:DESCRIPTION holds 50 characters; the long date with its weekday
+    // ("Wednesday, September 30, 2026") makes the text too long for it, and a
+    // clipped description would lose the time. The weekday is then left out;
+    // should even that not fit, the caption is shortened. The date and time
+    // always stay whole.
+    constexpr std::size_t capacity = decltype(BatchesRecord::DESCRIPTION)::size();
+    const std::string caption = "Saved from ImportWizard  ";
+    const std::string longDate = formatDate(date, "@D18");
+    const std::string when = " " + formatTime(time, "@T7");
+    std::string text = caption + longDate + when;
+    if (text.size() <= capacity) return text;
+    std::string shortDate = longDate;
+    if (std::size_t comma = shortDate.find(", "); comma != std::string::npos) shortDate.erase(0, comma + 2);
+    text = caption + shortDate + when;
+    if (text.size() <= capacity) return text;
+    return "Saved " + shortDate + when;
 }
 
 void definitionToBatches(const ImportDefinition& def, BatchesRecord& BAT) {

@@ -55,7 +55,9 @@ std::string selectionSeparator(const std::string& typeName);
 // FileSpecs take it: the last entry first. Empty entries are left out.
 std::vector<std::string> splitSelectionFromEnd(const std::string& text, const std::string& separator);
 
-// "Saved from ImportWizard  " + date (long date form) + " " + time.
+// "Saved from ImportWizard  " + date (long date form) + " " + time. When that
+// exceeds BAT:DESCRIPTION, the date goes without its weekday, so the time
+// is never clipped off.
 std::string savedDescription(int32_t date, int32_t time);
 
 // Saves the definition as a new predefined import procedure: a Batches record

@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "database/Catalogue.h"
+#include "database/Charset.h"
 #include "database/Common.h"
 #include "database/FileMask.h"
 #include "database/Types.h"
@@ -273,7 +274,7 @@ uint32_t StoreWriter::sectionOf(uint8_t dbType, bool& ok) {
 // Threads and identifier strings
 
 FoundThread StoreWriter::FindThread(uint32_t secSysId, std::string_view heading) {
-    if (heading.size() > threadHeadingWidth) heading = heading.substr(0, threadHeadingWidth);
+    heading = heading.substr(0, referenceSafeLength(heading, threadHeadingWidth));
     while (!heading.empty() && heading.back() == ' ') heading.remove_suffix(1);
     auto [section, fresh] = threadIndex_.try_emplace(secSysId);
     if (fresh) {

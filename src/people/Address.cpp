@@ -3,6 +3,8 @@
 #include <array>
 #include <cstring>
 
+#include "database/Charset.h"
+
 namespace quill {
 
 namespace {
@@ -113,8 +115,10 @@ bool isGenerationSuffix(std::string_view word) {
     return false;
 }
 
+// A cut never falls inside a character reference "&#NNNN;": a name holding
+// characters beyond Windows-1252 would otherwise show a broken "&#10".
 std::string clipTo(std::string_view s, std::size_t width) {
-    if (s.size() > width) s = s.substr(0, width);
+    s = s.substr(0, referenceSafeLength(s, width));
     return std::string(clipRight(s));
 }
 

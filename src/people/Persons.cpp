@@ -3,6 +3,7 @@
 #include <climits>
 
 #include "database/Catalogue.h"
+#include "database/Charset.h"
 #include "database/Common.h"
 #include "people/Address.h"
 
@@ -43,7 +44,7 @@ std::string personString(std::string_view name, std::string_view address) {
     std::string ident(trimRight(name));
     ident += ' ';
     ident += trimRight(address);
-    if (ident.size() > personStringWidth) ident.resize(personStringWidth);
+    ident.resize(referenceSafeLength(ident, personStringWidth));
     return upper1252(ident);
 }
 

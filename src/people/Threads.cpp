@@ -1,6 +1,7 @@
 #include "people/Threads.h"
 
 #include "database/Catalogue.h"
+#include "database/Charset.h"
 #include "database/Common.h"
 
 namespace quill {
@@ -13,7 +14,7 @@ std::string_view trimRight(std::string_view v) {
 }  // namespace
 
 ThreadRef lookupThread(Session& s, uint32_t secSysId, std::string_view subject) {
-    if (subject.size() > threadHeadingWidth) subject = subject.substr(0, threadHeadingWidth);
+    subject = subject.substr(0, referenceSafeLength(subject, threadHeadingWidth));
     const std::string_view heading = trimRight(subject);
 
     s.Threads.clearBuffer();

@@ -181,10 +181,35 @@ TEST(ImportDefinition, SelectionIsSplitFromItsEnd) {
 
 TEST(ImportDefinition, SavedDescriptionNamesTheDateAndTime) {
     // The date in the long date picture D18, the time in the short time picture T7.
-    EXPECT_EQ(savedDescription(dateFromYmd(2024, 3, 5), timeFromHms(9, 7, 30)),
-              "Saved from ImportWizard  Tuesday, March 5, 2024 09:07");
-    EXPECT_EQ(savedDescription(dateFromYmd(2026, 12, 6), timeFromHms(23, 59, 0)),
-              "Saved from ImportWizard  Sunday, December 6, 2026 23:59");
+    EXPECT_EQ(savedDescription(dateFromYmd(2026, 5, 1), timeFromHms(9, 7, 30)),
+              "Saved from ImportWizard  Friday, May 1, 2026 09:07");
+}
+
+TEST(ImportDefinition, SavedDescriptionKeepsTheTimeWhenTheLongDateIsTooLong) {
+    // "Wednesday, September 30, 2026" would push the time past the 50
+    // characters BAT:DESCRIPTION holds: the weekday is left out instead.
+    struct Case {
+        int year, month, day;
+        const char* expected;
+    } cases[] = {
+        {2026, 9, 30, "Saved from ImportWizard  September 30, 2026 23:59"},
+        {2027, 9, 29, "Saved from ImportWizard  September 29, 2027 23:59"},
+        {2027, 2, 24, "Saved from ImportWizard  February 24, 2027 23:59"},
+        {2026, 12, 30, "Saved from ImportWizard  December 30, 2026 23:59"},
+        {2024, 3, 5, "Saved from ImportWizard  March 5, 2024 23:59"},
+    };
+    for (const Case& c : cases) {
+        const std::string d = savedDescription(dateFromYmd(c.year, c.month, c.day), timeFromHms(23, 59, 0));
+        EXPECT_EQ(d, c.expected);
+        EXPECT_LE(d.size(), decltype(BatchesRecord::DESCRIPTION)::size());
+    }
+    // Every day of a year with both long names: the description fits, ends in
+    // the time, and holds the day and year whole.
+    for (int32_t day = dateFromYmd(2026, 1, 1); day <= dateFromYmd(2026, 12, 31); ++day) {
+        const std::string d = savedDescription(day, timeFromHms(12, 34, 0));
+        EXPECT_LE(d.size(), decltype(BatchesRecord::DESCRIPTION)::size()) << d;
+        EXPECT_TRUE(d.ends_with(", 2026 12:34")) << d;
+    }
 }
 
 TEST(ImportDefinition, SavedAndLoadedAgainWithItsFileSpecs) {

@@ -122,6 +122,16 @@ INSTANTIATE_TEST_SUITE_P(DocumentedExamples, ParseNameTable,
                                            NameCase{"Smith", "Smith", ""},
                                            NameCase{"Henry VIII", "VIII", "Henry"}));
 
+// Characters beyond Windows-1252 are stored as references "&#NNNN;"; a name
+// longer than its field is cut before a reference, never inside one.
+INSTANTIATE_TEST_SUITE_P(
+    References, ParseNameTable,
+    ::testing::Values(NameCase{"&#1071;&#1085; &#1051;&#1080;", "&#1051;&#1080;", "&#1071;&#1085;"},
+                      NameCase{"&#1040;&#1083;&#1077;&#1082;&#1089; &#1055;&#1088;&#1077;&#1086;&#1073;",
+                               "&#1055;&#1088;&#1077;", "&#1040;&#1083;&#1077;"},
+                      NameCase{"Jo &#20013;&#25991;&#20013;&#25991;&#20013;&#25991;", "&#20013;&#25991;&#20013;",
+                               "Jo"}));
+
 INSTANTIATE_TEST_SUITE_P(
     Suffixes, ParseNameTable,
     ::testing::Values(NameCase{"Carl Jones I", "Jones I", "Carl"},
