@@ -536,9 +536,9 @@ void ImportRun::openDatabase() {
     // A target that received no staged record (every message of it was
     // skipped while staging) is left alone: a new database is not created.
     s_.NewHR.clearBuffer();
-    s_.NHR.INTERNAL = current_.id;
+    s_.NHR.INTERNAL = current_.stagingId;
     s_.NewHR.setFrom(NewHRFile::MSGKEY);
-    if (!s_.NewHR.next() || uint32_t(s_.NHR.INTERNAL) != current_.id) {
+    if (!s_.NewHR.next() || uint32_t(s_.NHR.INTERNAL) != current_.stagingId) {
         // An existing database still gets its message count refreshed (a
         // run that ended early may have stored messages without it).
         if (!current_.isNew) refreshCountOf(current_);
@@ -551,7 +551,7 @@ void ImportRun::openDatabase() {
         uint32_t lost = 0;
         do {
             ++lost;
-        } while (s_.NewHR.next() && uint32_t(s_.NHR.INTERNAL) == current_.id);
+        } while (s_.NewHR.next() && uint32_t(s_.NHR.INTERNAL) == current_.stagingId);
         warn("The database " + current_.description + " could not be opened for the import: " + s_.store.errorText() +
                  "\r\n" + std::to_string(lost) + " messages for it are skipped; the other databases are imported.",
              " Import Error ");
@@ -570,7 +570,7 @@ void ImportRun::openDatabase() {
     writer_.counts.clear();
 
     s_.NewHR.clearBuffer();
-    s_.NHR.INTERNAL = current_.id;
+    s_.NHR.INTERNAL = current_.stagingId;
     s_.NewHR.setFrom(NewHRFile::MSGKEY);
     sinceCommit_ = 0;
     exhausted_ = false;
@@ -584,6 +584,10 @@ void ImportRun::openDatabase() {
 bool ImportRun::beginTransaction() {
     if (txnOpen_) return true;
     if (!beginWrites(s_, writer_.transactionFiles(current_.type))) return false;
+    // Another import may have committed sections and threads since this
+    // run last read them: a thread is found, never made twice, and a
+    // message stored again stays in the thread that counts it.
+    writer_.forgetUncommitted(current_.type);
     txnOpen_ = true;
     txnBegun_ = std::chrono::steady_clock::now();
     return true;
@@ -632,7 +636,7 @@ void ImportRun::storing() {
     }
     uint8_t type = current_.type;
     for (int32_t i = 0; i < batch_; ++i) {
-        if (!s_.NewHR.next() || uint32_t(s_.NHR.INTERNAL) != current_.id) {
+        if (!s_.NewHR.next() || uint32_t(s_.NHR.INTERNAL) != current_.stagingId) {
             exhausted_ = true;
             break;
         }

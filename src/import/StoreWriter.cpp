@@ -337,12 +337,33 @@ StoreResult StoreWriter::StoreStagedMessage(uint8_t dbType, uint32_t secSysId) {
 }
 
 void StoreWriter::count(uint8_t dbType, const StoreResult& r, uint32_t secSysId) {
-    if (dbType != TypeMail && !r.isNew) return;
-    ++counts.persons[r.fromId].from;
-    ++counts.persons[r.toId].to;
-    if (dbType == TypeMail) return;
-    ++counts.threads[r.threadNumber];
-    ++counts.sections[secSysId];
+    if (dbType == TypeMail || r.isNew) {
+        ++counts.persons[r.fromId].from;
+        ++counts.persons[r.toId].to;
+        if (dbType == TypeMail) return;
+        ++counts.threads[r.threadNumber];
+        ++counts.sections[secSysId];
+        return;
+    }
+    if (!r.replaced) return;
+    // A message stored again: what names another record now is counted
+    // there and no longer where it was.
+    if (r.oldFromId != r.fromId) {
+        --counts.persons[r.oldFromId].from;
+        ++counts.persons[r.fromId].from;
+    }
+    if (r.oldToId != r.toId) {
+        --counts.persons[r.oldToId].to;
+        ++counts.persons[r.toId].to;
+    }
+    if (r.oldThread != r.threadNumber) {
+        --counts.threads[r.oldThread];
+        ++counts.threads[r.threadNumber];
+    }
+    if (r.oldSection != secSysId) {
+        --counts.sections[r.oldSection];
+        ++counts.sections[secSysId];
+    }
 }
 
 StoreResult StoreWriter::storeMail() {
@@ -463,7 +484,7 @@ bool StoreWriter::addCarbonCopies(uint32_t stagedMailId, uint32_t mailId) {
     return true;
 }
 
-bool StoreWriter::writeHeaderAndText(bool isNew, uint32_t secSysId, const FoundThread& thread, uint32_t fromId,
+bool StoreWriter::writeHeaderAndText(StoreResult& r, uint32_t secSysId, const FoundThread& thread, uint32_t fromId,
                                      const std::string& fromAlpha, uint32_t toId, const std::string& toAlpha) {
     auto& NHR = s_.NHR;
     uint32_t number = NHR.MSGNUMBER;
@@ -481,11 +502,16 @@ bool StoreWriter::writeHeaderAndText(bool isNew, uint32_t secSysId, const FoundT
         s_.MSG.DUMMY = 0;
     };
     bool added = true;
-    if (!isNew) {
+    if (!r.isNew) {
         s_.MsgNmbr.clearBuffer();
         s_.MSG.MSGNUMBER = number;
         s_.MsgNmbr.hold(1);
         if (s_.MsgNmbr.get(MsgNmbrFile::IDKEY)) {
+            r.replaced = true;
+            r.oldThread = s_.MSG.THREADNUMBER;
+            r.oldSection = s_.MSG.SECSYSID;
+            r.oldFromId = s_.MSG.FROMID;
+            r.oldToId = s_.MSG.TOID;
             fill();
             bool ok = write(s_.MsgNmbr, UpdPut);
             s_.MsgNmbr.release();
@@ -496,6 +522,7 @@ bool StoreWriter::writeHeaderAndText(bool isNew, uint32_t secSysId, const FoundT
         }
     }
     if (added) {
+        r.isNew = true;
         s_.MsgNmbr.clearBuffer();
         fill();
         if (!write(s_.MsgNmbr, UpdAdd)) return false;
@@ -570,10 +597,10 @@ StoreResult StoreWriter::storeForum(uint32_t secSysId) {
         s_.MSG.MSGNUMBER = number;
         if (!s_.MsgNmbr.get(MsgNmbrFile::IDKEY)) r.isNew = true;
     }
-    if (!writeHeaderAndText(r.isNew, secSysId, thread, r.fromId, fromLast, r.toId, toLast)) return r;
+    if (!writeHeaderAndText(r, secSysId, thread, r.fromId, fromLast, r.toId, toLast)) return r;
 
     s_.ImportedMessages.clearBuffer();
-    s_.IMP.FORUMNUMBER = uint32_t(NHR.INTERNAL);
+    s_.IMP.FORUMNUMBER = s_.Mem.ForumNumber;  // the selected database, whatever number staging gave it
     s_.IMP.MSGNUMBER = number;
     if (!allowReimport) {
         if (!write(s_.ImportedMessages, UpdAppend)) return r;
@@ -670,7 +697,7 @@ StoreResult StoreWriter::storeNews(uint32_t secSysId) {
     std::string fromLast, toLast;
     if (!threadAndPersons(secSysId, thread, r, fromLast, toLast)) return r;
 
-    if (!writeHeaderAndText(r.isNew, secSysId, thread, r.fromId, fromLast, r.toId, toLast)) return r;
+    if (!writeHeaderAndText(r, secSysId, thread, r.fromId, fromLast, r.toId, toLast)) return r;
     r.code = StoreStored;
     return r;
 }
@@ -703,14 +730,20 @@ bool applyCountList(Map& list, std::size_t limit, RecordFile& file, int key, Set
     return true;
 }
 
+// A count changed by a delta; never below zero.
+uint32_t adjusted(uint32_t count, int64_t delta) {
+    int64_t n = int64_t(count) + delta;
+    return n < 0 ? 0 : uint32_t(n);
+}
+
 }  // namespace
 
 bool StoreWriter::applyPersonCounts(std::size_t limit) {
     return applyCountList(
         counts.persons, limit, s_.Person, PersonFile::PERSONKEY, [&](uint32_t id) { s_.PER.PERSONID = id; },
         [&](const CountLists::PersonCount& c) {
-            s_.PER.FROMCOUNT = uint32_t(s_.PER.FROMCOUNT) + c.from;
-            s_.PER.TOCOUNT = uint32_t(s_.PER.TOCOUNT) + c.to;
+            s_.PER.FROMCOUNT = adjusted(s_.PER.FROMCOUNT, c.from);
+            s_.PER.TOCOUNT = adjusted(s_.PER.TOCOUNT, c.to);
         },
         [&](RecordFile& f) { return write(f, UpdPut); });
 }
@@ -718,14 +751,14 @@ bool StoreWriter::applyPersonCounts(std::size_t limit) {
 bool StoreWriter::applyThreadCounts(std::size_t limit) {
     return applyCountList(
         counts.threads, limit, s_.Threads, ThreadsFile::THREADKEY, [&](uint32_t id) { s_.THR.THREADNUMBER = id; },
-        [&](uint32_t n) { s_.THR.MSGCOUNT = uint32_t(s_.THR.MSGCOUNT) + n; },
+        [&](int64_t n) { s_.THR.MSGCOUNT = adjusted(s_.THR.MSGCOUNT, n); },
         [&](RecordFile& f) { return write(f, UpdPut); });
 }
 
 bool StoreWriter::applySectionCounts(std::size_t limit) {
     return applyCountList(
         counts.sections, limit, s_.Sections, SectionsFile::SYSIDKEY, [&](uint32_t id) { s_.SEC.SECSYSID = id; },
-        [&](uint32_t n) { s_.SEC.MSGCOUNT = uint32_t(s_.SEC.MSGCOUNT) + n; },
+        [&](int64_t n) { s_.SEC.MSGCOUNT = adjusted(s_.SEC.MSGCOUNT, n); },
         [&](RecordFile& f) { return write(f, UpdPut); });
 }
 

@@ -83,13 +83,16 @@ void blankStagedControls(NewHRRecord& NHR);
 // ---------------------------------------------------------------------------
 // Count lists of one target database
 
+// Each entry is the change of a count by the messages of the open
+// transaction: a message stored anew adds one; a message stored again under
+// another thread, section or person moves one from the old to the new.
 struct CountLists {
     struct PersonCount {
-        uint32_t from = 0, to = 0;
+        int64_t from = 0, to = 0;
     };
     std::map<uint32_t, PersonCount> persons;   // PQ: PERSONID -> FROMCOUNT, TOCOUNT
-    std::map<uint32_t, uint32_t> threads;      // TQ: THREADNUMBER -> MSGCOUNT
-    std::map<uint32_t, uint32_t> sections;     // SQ: SECSYSID -> MSGCOUNT
+    std::map<uint32_t, int64_t> threads;       // TQ: THREADNUMBER -> MSGCOUNT
+    std::map<uint32_t, int64_t> sections;      // SQ: SECSYSID -> MSGCOUNT
     void clear() {
         persons.clear();
         threads.clear();
@@ -107,6 +110,10 @@ struct StoreResult {
     uint32_t fromId = 0;          // sender PER:PERSONID
     uint32_t toId = 0;            // receiver PER:PERSONID
     uint32_t threadNumber = 0;
+    // Forum/Newsgroup: the header this message replaced (isNew false), as it
+    // stood before; its counts move to the new one.
+    bool replaced = false;
+    uint32_t oldThread = 0, oldSection = 0, oldFromId = 0, oldToId = 0;
 };
 
 // One thread found or created.
@@ -156,8 +163,10 @@ public:
     FoundThread FindThread(uint32_t secSysId, std::string_view heading);
 
     // The store transaction lost writes (a message was undone, or the whole
-    // transaction rolled back): what the writer remembers of the database
-    // (sections, threads) is read again from the files.
+    // transaction rolled back), or a new one begins (another program may
+    // have added sections and threads since the last): what the writer
+    // remembers of the database (sections, threads) is read again from the
+    // files.
     void forgetUncommitted(uint8_t dbType);
 
     // The identifier string of a staging number (TempID); mode 1 for the
@@ -196,7 +205,7 @@ private:
     StoreResult storeNews(uint32_t secSysId);
     bool threadAndPersons(uint32_t secSysId, FoundThread& thread, StoreResult& r, std::string& fromLast,
                           std::string& toLast);
-    [[nodiscard]] bool writeHeaderAndText(bool isNew, uint32_t secSysId, const FoundThread& thread,
+    [[nodiscard]] bool writeHeaderAndText(StoreResult& r, uint32_t secSysId, const FoundThread& thread,
                                           uint32_t fromId, const std::string& fromAlpha, uint32_t toId,
                                           const std::string& toAlpha);
     [[nodiscard]] bool addCarbonCopies(uint32_t stagedMailId, uint32_t mailId);

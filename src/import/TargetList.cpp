@@ -31,6 +31,54 @@ bool isFile(const std::string& p) {
     struct stat st {};
     return ::stat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
+
+enum class Created { Failed, Made, FoundOther };
+
+// Adds the catalogue entry of a new target in one transaction (Forums
+// open). Another program, an import beside this one, may have created a
+// database of the same name since the catalogue was read: that database is
+// used, with its identifier and directory. A directory number taken
+// meanwhile is replaced by the next free one; the directory comes before
+// the entry, so that an entry never lacks it.
+Created createEntry(Session& s, TargetEntry& e) {
+    if (!beginWrites(s, {&s.Forums})) return Created::Failed;
+    s.Forums.clearBuffer();
+    s.FOR.DESCRIPTION = e.description;
+    if (s.Forums.get(ForumsFile::ALPHAKEY)) {
+        const uint8_t type = s.FOR.TYPE;
+        const uint32_t id = s.FOR.ID, dirNumber = s.FOR.DIRNUMBER;
+        (void)s.store.rollback();
+        if (type != e.type) {
+            s.tell("The messages for " + e.description + " are not imported: another program has created it as a " +
+                       (type == TypeMail ? "Mail" : type == TypeNewsgroup ? "Newsgroup" : "Forum") + " database.",
+                   "Warning!");
+            return Created::Failed;
+        }
+        e.id = id;
+        e.dirNumber = dirNumber;
+        e.isNew = false;
+        return Created::FoundOther;
+    }
+    s.Forums.clearBuffer();
+    s.FOR.DIRNUMBER = e.dirNumber;
+    if (s.Forums.get(ForumsFile::DIRKEY)) e.dirNumber = nextDirNumber(s);
+    (void)ExistPath(s, 3, 0, joinPath(s.Mem.FileDir, directoryName(e.dirNumber)), "", true);
+    s.Forums.clearBuffer();
+    s.FOR.ID = e.id;
+    s.FOR.DESCRIPTION = e.description;
+    s.FOR.DIRNUMBER = e.dirNumber;
+    s.FOR.CREATED = today();
+    s.FOR.TYPE = e.type;
+    s.FOR.WORDLISTINDEXNEEDSUPDATE = 1;
+    s.FOR.INDEXTYPE = 1;
+    if (!UppDat(s, s.Forums, UpdAdd, UpdReportRollback)) return Created::Failed;
+    if (!s.store.commit()) {
+        s.tell("Transaction Frame Error!\r\n" + s.store.errorText(), "Warning!");
+        return Created::Failed;
+    }
+    e.isNew = false;
+    return Created::Made;
+}
 }  // namespace
 
 void TargetList::load(Session& s) {
@@ -45,6 +93,7 @@ void TargetList::load(Session& s) {
     while (s.Forums.next()) {
         Raw r;
         r.e.id = s.FOR.ID;
+        r.e.stagingId = r.e.id;
         r.e.description = clip(s.FOR.DESCRIPTION.view());
         r.e.upper = keyOf(r.e.description);
         r.e.dirNumber = s.FOR.DIRNUMBER;
@@ -78,6 +127,7 @@ TargetFound TargetList::FindTargetDatabase(Session& s, std::string_view name, ui
     if (it == byName_.end()) {
         TargetEntry e;
         e.id = identifierCounter ? (*identifierCounter)++ : NextNr(s);
+        e.stagingId = e.id;
         e.description = clip(name);
         e.upper = key;
         e.dirNumber = nextDir_++;
@@ -153,26 +203,17 @@ bool TargetList::select(Session& s, std::string_view name) {
 
 bool TargetList::selectEntry(Session& s, TargetEntry& e) {
     OP_CLOSE(s, OpOpenShared, {2});
-    bool created = false;
+    bool created = false, foundOther = false;
     if (e.isNew) {
-        // The directory comes first: a catalogue entry never lacks it, even
-        // when the program is stopped between the two.
-        (void)ExistPath(s, 3, 0, joinPath(s.Mem.FileDir, directoryName(e.dirNumber)), "", true);
-        s.Forums.clearBuffer();
-        s.FOR.ID = e.id;
-        s.FOR.DESCRIPTION = e.description;
-        s.FOR.DIRNUMBER = e.dirNumber;
-        s.FOR.CREATED = today();
-        s.FOR.TYPE = e.type;
-        s.FOR.WORDLISTINDEXNEEDSUPDATE = 1;
-        s.FOR.INDEXTYPE = 1;
-        if (!UppDat(s, s.Forums, UpdAdd, UpdReport)) {
+        Created c = createEntry(s, e);
+        if (c == Created::Failed) {
             OP_CLOSE(s, OpClose, {2});
             return false;
         }
-        e.isNew = false;
-        created = true;
-    } else {
+        created = c == Created::Made;
+        foundOther = c == Created::FoundOther;
+    }
+    if (!created) {
         s.Forums.clearBuffer();
         s.FOR.ID = e.id;
         if (!s.Forums.get(ForumsFile::FORUMKEY)) {
@@ -185,8 +226,9 @@ bool TargetList::selectEntry(Session& s, TargetEntry& e) {
     bool missing = !isDirectory(dir);
     if (missing) (void)ExistPath(s, 3, 0, dir, "", true);
     // A new database, or one whose directory or reference record went
-    // missing, gets its reference record.
-    if (created || missing || !isFile(joinPath(dir, "IDX022.DAT"))) {
+    // missing, gets its reference record; the program that has just created
+    // a database writes its own.
+    if (created || missing || (!foundOther && !isFile(joinPath(dir, "IDX022.DAT")))) {
         if (!UpdREF(s, 7)) {
             OP_CLOSE(s, OpClose, {2});
             return false;

@@ -18,6 +18,8 @@ class TaskLink;
 
 struct TargetEntry {
     uint32_t id = 0;               // FOR:ID
+    uint32_t stagingId = 0;        // the FOR:ID its staged messages carry: id, unless another program
+                                   // created the database of this name first (then id is that one's)
     std::string description;       // FOR:DESCRIPTION (100)
     std::string upper;             // upper-cased description: the list's order
     uint32_t dirNumber = 0;        // FOR:DIRNUMBER

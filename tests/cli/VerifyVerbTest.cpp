@@ -12,6 +12,7 @@
 #include <iostream>
 #include <functional>
 #include <map>
+#include <memory>
 #include <random>
 #include <set>
 
@@ -223,37 +224,8 @@ TEST_F(Archive, ADatabaseWhoseCopyCannotBeWrittenIsNotCreated) {
     EXPECT_FALSE(contains(out, "Beta")) << out;
 }
 
-TEST_F(Archive, TwoImportsSideBySideStoreEveryMessageOnce) {
-    ASSERT_EQ(cli({"db", "add-forum", "Beta"}), 0) << err;
-    writeFile(files / "a.txt", fixtureOf(1000, 150));
-    writeFile(files / "b.txt", fixtureOf(1100, 150));  // 50 messages in both
-    std::vector<pid_t> kids;
-    for (const char* f : {"a.txt", "b.txt"}) {
-        pid_t p = ::fork();
-        ASSERT_GE(p, 0);
-        if (p == 0) {
-            int null = ::open("/dev/null", O_WRONLY);
-            ::dup2(null, 1);
-            ::dup2(null, 2);
-            ::execl(QUILL_CLI_PATH, QUILL_CLI_PATH, "--home", home.path().c_str(), "import", "--type", "Test Fixture",
-                    "--into", "Beta", (files / f).c_str(), static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        kids.push_back(p);
-    }
-    for (pid_t p : kids) {
-        int st = 0;
-        ::waitpid(p, &st, 0);
-        EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0) << "an import failed";
-    }
-    ASSERT_EQ(cli({"messages", "Beta"}), 0) << err;
-    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 250);
-}
-
-// Starts the tool in a process of its own, output discarded.
-pid_t spawn(const std::vector<std::string>& args) {
-    pid_t p = ::fork();
-    if (p != 0) return p;
+// In a forked child: becomes the tool, output discarded.
+[[noreturn]] void execCli(const std::vector<std::string>& args) {
     int null = ::open("/dev/null", O_WRONLY);
     ::dup2(null, 1);
     ::dup2(null, 2);
@@ -262,6 +234,59 @@ pid_t spawn(const std::vector<std::string>& args) {
     argv.push_back(nullptr);
     ::execv(QUILL_CLI_PATH, argv.data());
     ::_exit(127);
+}
+
+// Runs the tool in a child process; the guard kills and reaps it on every
+// path.
+std::unique_ptr<quill::test::ChildProcess> startCli(const std::vector<std::string>& args) {
+    return std::make_unique<quill::test::ChildProcess>([args]() -> int { execCli(args); });
+}
+
+bool exitedCleanly(int status) { return status >= 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0; }
+
+TEST_F(Archive, TwoImportsSideBySideStoreEveryMessageOnceWithSoundCounts) {
+    ASSERT_EQ(cli({"db", "add-forum", "Beta"}), 0) << err;
+    writeFile(files / "a.txt", fixtureOf(1000, 150));
+    writeFile(files / "b.txt", fixtureOf(1100, 150));  // 50 messages in both
+    std::vector<std::unique_ptr<quill::test::ChildProcess>> kids;
+    for (const char* f : {"a.txt", "b.txt"})
+        kids.push_back(startCli({"--home", home.path(), "import", "--type", "Test Fixture", "--into", "Beta", files / f}));
+    for (auto& k : kids) {
+        ASSERT_GT(k->pid(), 0);
+        EXPECT_TRUE(exitedCleanly(k->wait())) << "an import failed";
+    }
+    ASSERT_EQ(cli({"messages", "Beta"}), 0) << err;
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 250);
+    // Every thread, section and person count equals the messages that name it.
+    EXPECT_EQ(cli({"verify"}), 0) << out << err;
+}
+
+TEST_F(Archive, TwoImportsCreatingTheSameNewDatabaseShareIt) {
+    // A few rounds, each into a database neither import finds at its start.
+    for (uint32_t round = 0; round < 3; ++round) {
+        const std::string name = "Gamma " + std::to_string(round);
+        writeFile(files / "a.txt", fixtureOf(2000 + 200 * round, 60));
+        writeFile(files / "b.txt", fixtureOf(2040 + 200 * round, 60));  // 20 messages in both
+        std::vector<std::unique_ptr<quill::test::ChildProcess>> kids;
+        for (const char* f : {"a.txt", "b.txt"})
+            kids.push_back(startCli({"--home", home.path(), "import", "--type", "Test Fixture", "--into", name, files / f}));
+        for (auto& k : kids) {
+            ASSERT_GT(k->pid(), 0);
+            EXPECT_TRUE(exitedCleanly(k->wait())) << "an import into " << name << " failed";
+        }
+        ASSERT_EQ(cli({"messages", name}), 0) << err;
+        EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 100) << "both imports' messages in " << name;
+    }
+    ASSERT_EQ(cli({"db", "list"}), 0) << err;
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 4) << "Alpha and each new database once:\n" << out;
+    EXPECT_EQ(cli({"verify"}), 0) << out << err;
+}
+
+// Starts the tool in a process of its own, output discarded.
+pid_t spawn(const std::vector<std::string>& args) {
+    pid_t p = ::fork();
+    if (p != 0) return p;
+    execCli(args);
 }
 
 // Every process started, killed and reaped on every path.
