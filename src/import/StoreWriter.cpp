@@ -336,7 +336,28 @@ StoreResult StoreWriter::StoreStagedMessage(uint8_t dbType, uint32_t secSysId) {
 }
 
 void StoreWriter::count(uint8_t dbType, const StoreResult& r, uint32_t secSysId) {
-    if (dbType != TypeMail && !r.isNew) return;
+    if (dbType != TypeMail && !r.isNew) {
+        // A message stored again counts once still: what changed moves from
+        // its old person, thread or section to the new one.
+        if (!r.replaced) return;
+        if (r.oldFromId != r.fromId) {
+            --counts.persons[r.oldFromId].from;
+            ++counts.persons[r.fromId].from;
+        }
+        if (r.oldToId != r.toId) {
+            --counts.persons[r.oldToId].to;
+            ++counts.persons[r.toId].to;
+        }
+        if (r.oldThreadNumber != r.threadNumber) {
+            --counts.threads[r.oldThreadNumber];
+            ++counts.threads[r.threadNumber];
+        }
+        if (r.oldSecSysId != secSysId) {
+            --counts.sections[r.oldSecSysId];
+            ++counts.sections[secSysId];
+        }
+        return;
+    }
     ++counts.persons[r.fromId].from;
     ++counts.persons[r.toId].to;
     if (dbType == TypeMail) return;
@@ -462,9 +483,10 @@ bool StoreWriter::addCarbonCopies(uint32_t stagedMailId, uint32_t mailId) {
     return true;
 }
 
-bool StoreWriter::writeHeaderAndText(bool isNew, uint32_t secSysId, const FoundThread& thread, uint32_t fromId,
-                                     const std::string& fromAlpha, uint32_t toId, const std::string& toAlpha) {
+bool StoreWriter::writeHeaderAndText(StoreResult& r, uint32_t secSysId, const FoundThread& thread,
+                                     const std::string& fromAlpha, const std::string& toAlpha) {
     auto& NHR = s_.NHR;
+    const uint32_t fromId = r.fromId, toId = r.toId;
     uint32_t number = NHR.MSGNUMBER;
     auto fill = [&] {
         s_.MSG.MSGNUMBER = number;
@@ -480,11 +502,16 @@ bool StoreWriter::writeHeaderAndText(bool isNew, uint32_t secSysId, const FoundT
         s_.MSG.DUMMY = 0;
     };
     bool added = true;
-    if (!isNew) {
+    if (!r.isNew) {
         s_.MsgNmbr.clearBuffer();
         s_.MSG.MSGNUMBER = number;
         s_.MsgNmbr.hold(1);
         if (s_.MsgNmbr.get(MsgNmbrFile::IDKEY)) {
+            r.replaced = true;
+            r.oldFromId = s_.MSG.FROMID;
+            r.oldToId = s_.MSG.TOID;
+            r.oldThreadNumber = s_.MSG.THREADNUMBER;
+            r.oldSecSysId = s_.MSG.SECSYSID;
             fill();
             bool ok = write(s_.MsgNmbr, UpdPut);
             s_.MsgNmbr.release();
@@ -495,6 +522,7 @@ bool StoreWriter::writeHeaderAndText(bool isNew, uint32_t secSysId, const FoundT
         }
     }
     if (added) {
+        r.isNew = true;  // counted as a new message
         s_.MsgNmbr.clearBuffer();
         fill();
         if (!write(s_.MsgNmbr, UpdAdd)) return false;
@@ -569,7 +597,7 @@ StoreResult StoreWriter::storeForum(uint32_t secSysId) {
         s_.MSG.MSGNUMBER = number;
         if (!s_.MsgNmbr.get(MsgNmbrFile::IDKEY)) r.isNew = true;
     }
-    if (!writeHeaderAndText(r.isNew, secSysId, thread, r.fromId, fromLast, r.toId, toLast)) return r;
+    if (!writeHeaderAndText(r, secSysId, thread, fromLast, toLast)) return r;
 
     s_.ImportedMessages.clearBuffer();
     s_.IMP.FORUMNUMBER = uint32_t(NHR.INTERNAL);
@@ -669,7 +697,7 @@ StoreResult StoreWriter::storeNews(uint32_t secSysId) {
     std::string fromLast, toLast;
     if (!threadAndPersons(secSysId, thread, r, fromLast, toLast)) return r;
 
-    if (!writeHeaderAndText(r.isNew, secSysId, thread, r.fromId, fromLast, r.toId, toLast)) return r;
+    if (!writeHeaderAndText(r, secSysId, thread, fromLast, toLast)) return r;
     r.code = StoreStored;
     return r;
 }
@@ -708,8 +736,8 @@ bool StoreWriter::applyPersonCounts(std::size_t limit) {
     return applyCountList(
         counts.persons, limit, s_.Person, PersonFile::PERSONKEY, [&](uint32_t id) { s_.PER.PERSONID = id; },
         [&](const CountLists::PersonCount& c) {
-            s_.PER.FROMCOUNT = uint32_t(s_.PER.FROMCOUNT) + c.from;
-            s_.PER.TOCOUNT = uint32_t(s_.PER.TOCOUNT) + c.to;
+            s_.PER.FROMCOUNT = uint32_t(int64_t(s_.PER.FROMCOUNT) + c.from);
+            s_.PER.TOCOUNT = uint32_t(int64_t(s_.PER.TOCOUNT) + c.to);
         },
         [&](RecordFile& f) { return write(f, UpdPut); });
 }
@@ -717,14 +745,14 @@ bool StoreWriter::applyPersonCounts(std::size_t limit) {
 bool StoreWriter::applyThreadCounts(std::size_t limit) {
     return applyCountList(
         counts.threads, limit, s_.Threads, ThreadsFile::THREADKEY, [&](uint32_t id) { s_.THR.THREADNUMBER = id; },
-        [&](uint32_t n) { s_.THR.MSGCOUNT = uint32_t(s_.THR.MSGCOUNT) + n; },
+        [&](int64_t n) { s_.THR.MSGCOUNT = uint32_t(int64_t(s_.THR.MSGCOUNT) + n); },
         [&](RecordFile& f) { return write(f, UpdPut); });
 }
 
 bool StoreWriter::applySectionCounts(std::size_t limit) {
     return applyCountList(
         counts.sections, limit, s_.Sections, SectionsFile::SYSIDKEY, [&](uint32_t id) { s_.SEC.SECSYSID = id; },
-        [&](uint32_t n) { s_.SEC.MSGCOUNT = uint32_t(s_.SEC.MSGCOUNT) + n; },
+        [&](int64_t n) { s_.SEC.MSGCOUNT = uint32_t(int64_t(s_.SEC.MSGCOUNT) + n); },
         [&](RecordFile& f) { return write(f, UpdPut); });
 }
 

@@ -84,12 +84,14 @@ void blankStagedControls(NewHRRecord& NHR);
 // Count lists of one target database
 
 struct CountLists {
+    // Changes to add; a message stored again under another sender, receiver,
+    // thread or section takes one off what it had before.
     struct PersonCount {
-        uint32_t from = 0, to = 0;
+        int64_t from = 0, to = 0;
     };
     std::map<uint32_t, PersonCount> persons;   // PQ: PERSONID -> FROMCOUNT, TOCOUNT
-    std::map<uint32_t, uint32_t> threads;      // TQ: THREADNUMBER -> MSGCOUNT
-    std::map<uint32_t, uint32_t> sections;     // SQ: SECSYSID -> MSGCOUNT
+    std::map<uint32_t, int64_t> threads;       // TQ: THREADNUMBER -> MSGCOUNT
+    std::map<uint32_t, int64_t> sections;      // SQ: SECSYSID -> MSGCOUNT
     void clear() {
         persons.clear();
         threads.clear();
@@ -107,6 +109,9 @@ struct StoreResult {
     uint32_t fromId = 0;          // sender PER:PERSONID
     uint32_t toId = 0;            // receiver PER:PERSONID
     uint32_t threadNumber = 0;
+    // Forum/Newsgroup: an existing header record was rewritten; what it held.
+    bool replaced = false;
+    uint32_t oldFromId = 0, oldToId = 0, oldThreadNumber = 0, oldSecSysId = 0;
 };
 
 // One thread found or created.
@@ -196,9 +201,9 @@ private:
     StoreResult storeNews(uint32_t secSysId);
     bool threadAndPersons(uint32_t secSysId, FoundThread& thread, StoreResult& r, std::string& fromLast,
                           std::string& toLast);
-    [[nodiscard]] bool writeHeaderAndText(bool isNew, uint32_t secSysId, const FoundThread& thread,
-                                          uint32_t fromId, const std::string& fromAlpha, uint32_t toId,
-                                          const std::string& toAlpha);
+    // Adds the header (r.isNew) or rewrites it, noting in r what it held.
+    [[nodiscard]] bool writeHeaderAndText(StoreResult& r, uint32_t secSysId, const FoundThread& thread,
+                                          const std::string& fromAlpha, const std::string& toAlpha);
     [[nodiscard]] bool addCarbonCopies(uint32_t stagedMailId, uint32_t mailId);
     [[nodiscard]] bool write(RecordFile& f, int op);
     [[nodiscard]] bool textWriteFails();

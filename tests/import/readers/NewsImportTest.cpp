@@ -129,6 +129,9 @@ TEST_F(NewsRun, ReplyStoredBeforeItsArticleIsLinkedWhenTheArticleArrivesLater) {
     EXPECT_TRUE(allowed.ok);
     EXPECT_EQ(allowed.display.imported, 2u);
     EXPECT_EQ(counts()["t.threads"], 2u);
+    // The reply's receiver was "Unknown" and is now the answered author: the
+    // person counts follow the change.
+    EXPECT_TRUE(archiveProblems(s).empty()) << ::testing::PrintToString(archiveProblems(s));
 }
 
 TEST_F(NewsRun, VirtualAccessFiledForumMessagesMailAndNewsAreNotImportedTwice) {
