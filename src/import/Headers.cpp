@@ -10,7 +10,6 @@ namespace quill {
 namespace {
 
 constexpr std::size_t AddressWidth = 60;
-constexpr std::size_t IdentifierWidth = 60;
 // Longest header value gathered from a line, its split pieces and its
 // continuation lines; the fields take far less.
 constexpr std::size_t ValueMax = 2000;
@@ -124,12 +123,13 @@ std::string gatherValue(const LineQueue& queue, std::size_t n, std::size_t last,
 std::uint32_t stageIdentifier(HeaderContext& ctx, std::string_view id) {
     if (ctx.identifierCounter == 0) ctx.identifierCounter = 1;
     std::uint32_t number = ctx.identifierCounter++;
-    if (ctx.appendTempId) ctx.appendTempId(id.substr(0, IdentifierWidth), number);
+    if (ctx.appendTempId) ctx.appendTempId(id, number);
     return number;
 }
 
 // The identifier of a Message-ID value: the text in angle brackets when
-// there is one, else the value itself; at most 60 characters.
+// there is one, else the value itself. It is kept whole: the store tells
+// two identifiers apart by all their characters.
 std::string messageIdentifier(std::string_view value) {
     value = trim(value);
     std::size_t open = value.find('<');
@@ -137,7 +137,7 @@ std::string messageIdentifier(std::string_view value) {
         std::size_t close = value.find('>', open);
         if (close != std::string_view::npos) value = value.substr(open, close - open + 1);
     }
-    return std::string(value.substr(0, IdentifierWidth));
+    return std::string(value);
 }
 
 // A To value loses a trailing "(X)" (a marker some programs append).
@@ -488,12 +488,12 @@ std::string lastReference(std::string_view value) {
         if (open != std::string_view::npos) {
             std::string_view id = value.substr(open, close - open + 1);
             if (id.find(' ') == std::string_view::npos && id.find('\t') == std::string_view::npos)
-                return std::string(id.substr(0, IdentifierWidth));
+                return std::string(id);
         }
     }
     std::size_t blank = value.find_last_of(" \t");
     std::string_view word = blank == std::string_view::npos ? value : value.substr(blank + 1);
-    return std::string(word.substr(0, IdentifierWidth));
+    return std::string(word);
 }
 
 // ---------------------------------------------------------------------------

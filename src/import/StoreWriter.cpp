@@ -181,10 +181,131 @@ bool AddStagedCarbonCopy(Session& s) {
 }
 
 bool appendStagedId(Session& s, std::string_view idString, uint32_t number) {
+    ArticleId id = articleIdOf(idString);
     s.TempID.clearBuffer();
-    s.TID.IDSTRING = idString.substr(0, std::min<std::size_t>(60, idString.size()));
+    s.TID.IDSTRING = id.head;
     s.TID.MSGNUMBER = number;
+    if (!UppDat(s, s.TempID, UpdAppend, UpdSilent)) return false;
+    if (!id.isLong) return true;
+    s.TempID.clearBuffer();
+    s.TID.IDSTRING = digestString(id.digest);
+    s.TID.MSGNUMBER = number | CompanionBit;
     return UppDat(s, s.TempID, UpdAppend, UpdSilent);
+}
+
+// ---------------------------------------------------------------------------
+// Article identifiers
+
+namespace {
+constexpr std::size_t IdHeadWidth = 60;
+}  // namespace
+
+ArticleId articleIdOf(std::string_view whole) {
+    ArticleId id;
+    // The stored field drops trailing blanks; so does the identifier.
+    while (!whole.empty() && (whole.back() == ' ' || whole.back() == '\0')) whole.remove_suffix(1);
+    // The head as the field keeps it (a cut never splits a character
+    // reference).
+    FStr<IdHeadWidth> field;
+    field = whole;
+    id.head = field.str();
+    id.isLong = whole.size() >= IdHeadWidth;
+    uint64_t h = 0xcbf29ce484222325ull;  // FNV-1a, 64 bits
+    for (unsigned char ch : whole) {
+        h ^= ch;
+        h *= 0x100000001b3ull;
+    }
+    id.digest = h;
+    return id;
+}
+
+std::string digestString(uint64_t digest) {
+    static const char hex[] = "0123456789abcdef";
+    std::string t(1, DigestMark);
+    for (int shift = 60; shift >= 0; shift -= 4) t += hex[(digest >> shift) & 0xF];
+    return t;
+}
+
+namespace {
+std::optional<uint64_t> parseDigest(std::string_view t) {
+    if (t.size() != 17 || t.front() != DigestMark) return std::nullopt;
+    uint64_t d = 0;
+    for (char ch : t.substr(1)) {
+        int v = ch >= '0' && ch <= '9' ? ch - '0' : ch >= 'a' && ch <= 'f' ? ch - 'a' + 10 : -1;
+        if (v < 0) return std::nullopt;
+        d = d << 4 | uint64_t(v);
+    }
+    return d;
+}
+
+// Whether the article numbered number has a companion record.
+bool hasCompanion(Session& s, uint32_t number) {
+    s.MsgString.clearBuffer();
+    s.MST.MSGNUMBER = number | CompanionBit;
+    return bool(s.MsgString.get(MsgStringFile::IDKEY));
+}
+}  // namespace
+
+std::optional<ArticleId> stagedArticleId(Session& s, uint32_t number) {
+    if (number == 0 || (number & CompanionBit)) return std::nullopt;
+    s.TempID.clearBuffer();
+    s.TID.MSGNUMBER = number;
+    if (!s.TempID.get(TempIDFile::IDKEY)) return std::nullopt;
+    ArticleId id = articleIdOf(s.TID.IDSTRING.view());
+    s.TempID.clearBuffer();
+    s.TID.MSGNUMBER = number | CompanionBit;
+    if (s.TempID.get(TempIDFile::IDKEY)) {
+        if (auto d = parseDigest(s.TID.IDSTRING.view())) {
+            id.isLong = true;
+            id.digest = *d;
+        }
+    }
+    return id;
+}
+
+std::optional<uint32_t> findArticleNumber(Session& s, const ArticleId& id) {
+    s.MsgString.clearBuffer();
+    s.MST.IDSTRING = digestString(id.digest);
+    if (s.MsgString.get(MsgStringFile::IDSTRINGKEY) && (uint32_t(s.MST.MSGNUMBER) & CompanionBit))
+        return uint32_t(s.MST.MSGNUMBER) & ~CompanionBit;
+    s.MsgString.clearBuffer();
+    s.MST.IDSTRING = id.head;
+    if (!s.MsgString.get(MsgStringFile::IDSTRINGKEY)) return std::nullopt;
+    // The key ignores letter case; the identifier does not.
+    if (s.MST.IDSTRING.view() != id.head) return std::nullopt;
+    uint32_t number = s.MST.MSGNUMBER;
+    // A record with a companion stands for a long identifier with another
+    // digest (a long one with this digest was found above).
+    if (hasCompanion(s, number)) return std::nullopt;
+    return number;
+}
+
+Registration registerArticle(Session& s, const ArticleId& id, uint32_t number, const std::function<bool()>& add) {
+    s.MsgString.clearBuffer();
+    s.MST.IDSTRING = id.head;
+    const bool headFree = !s.MsgString.get(MsgStringFile::IDSTRINGKEY);
+    const bool companion = id.isLong || !headFree;
+    auto setCompanion = [&] {
+        s.MsgString.clearBuffer();
+        s.MST.IDSTRING = digestString(id.digest);
+        s.MST.MSGNUMBER = number | CompanionBit;
+    };
+    if (companion) {
+        setCompanion();
+        if (s.MsgString.duplicate()) return Registration::Taken;
+    }
+    if (headFree) {
+        s.MsgString.clearBuffer();
+        s.MST.IDSTRING = id.head;
+        s.MST.MSGNUMBER = number;
+        if (s.MsgString.duplicate()) return Registration::Taken;
+        if (!add()) return Registration::Failed;
+    }
+    if (companion) {
+        setCompanion();
+        if (!add()) return Registration::Failed;
+    }
+    return Registration::Added;
 }
 
 // ---------------------------------------------------------------------------
@@ -306,13 +427,9 @@ void StoreWriter::forgetUncommitted(uint8_t dbType) {
     if (dbType != TypeMail) loadSections();
 }
 
-std::optional<std::string> StoreWriter::MessageIdLookup(int mode, uint32_t number) {
+std::optional<ArticleId> StoreWriter::MessageIdLookup(int mode, uint32_t number) {
     (void)mode;  // the same lookup for the message itself (1) and the one it answers (2)
-    if (number == 0) return std::nullopt;
-    s_.TempID.clearBuffer();
-    s_.TID.MSGNUMBER = number;
-    if (!s_.TempID.get(TempIDFile::IDKEY)) return std::nullopt;
-    return s_.TID.IDSTRING.str();
+    return stagedArticleId(s_, number);
 }
 
 // ---------------------------------------------------------------------------
@@ -487,6 +604,7 @@ bool StoreWriter::addCarbonCopies(uint32_t stagedMailId, uint32_t mailId) {
 bool StoreWriter::writeHeaderAndText(StoreResult& r, uint32_t secSysId, const FoundThread& thread, uint32_t fromId,
                                      const std::string& fromAlpha, uint32_t toId, const std::string& toAlpha) {
     auto& NHR = s_.NHR;
+    const uint32_t fromId = r.fromId, toId = r.toId;
     uint32_t number = NHR.MSGNUMBER;
     auto fill = [&] {
         s_.MSG.MSGNUMBER = number;
@@ -551,6 +669,18 @@ bool StoreWriter::writeHeaderAndText(StoreResult& r, uint32_t secSysId, const Fo
     return ok;
 }
 
+// The thread of the stored message number (its header left in MSG); false
+// when it is not stored.
+bool StoreWriter::threadOfAnswered(uint32_t number, FoundThread& thread) {
+    s_.MsgNmbr.clearBuffer();
+    s_.MSG.MSGNUMBER = number;
+    if (!s_.MsgNmbr.get(MsgNmbrFile::IDKEY)) return false;
+    thread.ok = true;
+    thread.number = s_.MSG.THREADNUMBER;
+    thread.alpha = s_.MSG.THREADALPHA.str();
+    return true;
+}
+
 // The thread of a forum or news message (by subject when its reference
 // gave none) and its sender and receiver persons.
 bool StoreWriter::threadAndPersons(uint32_t secSysId, FoundThread& thread, StoreResult& r, std::string& fromLast,
@@ -581,13 +711,7 @@ StoreResult StoreWriter::storeForum(uint32_t secSysId) {
     if (uint32_t(NHR.REFNUMBER) == number) NHR.REFNUMBER = 0;
     FoundThread thread;
     if (uint32_t(NHR.REFNUMBER) != 0) {
-        s_.MsgNmbr.clearBuffer();
-        s_.MSG.MSGNUMBER = uint32_t(NHR.REFNUMBER);
-        if (s_.MsgNmbr.get(MsgNmbrFile::IDKEY)) {
-            thread.ok = true;
-            thread.number = s_.MSG.THREADNUMBER;
-            thread.alpha = s_.MSG.THREADALPHA.str();
-        }
+        (void)threadOfAnswered(NHR.REFNUMBER, thread);
     }
     std::string fromLast, toLast;
     if (!threadAndPersons(secSysId, thread, r, fromLast, toLast)) return r;
@@ -619,10 +743,9 @@ StoreResult StoreWriter::storeNews(uint32_t secSysId) {
         r.code = StoreDuplicate;
         return r;
     }
-    s_.MsgString.clearBuffer();
-    s_.MST.IDSTRING = *own;
-    if (s_.MsgString.get(MsgStringFile::IDSTRINGKEY)) {
-        NHR.MSGNUMBER = uint32_t(s_.MST.MSGNUMBER);
+    auto addRecord = [this] { return write(s_.MsgString, UpdAdd); };
+    if (auto known = findArticleNumber(s_, *own)) {
+        NHR.MSGNUMBER = *known;
         s_.MsgNmbr.clearBuffer();
         s_.MSG.MSGNUMBER = uint32_t(NHR.MSGNUMBER);
         if (s_.MsgNmbr.get(MsgNmbrFile::IDKEY)) {
@@ -636,14 +759,9 @@ StoreResult StoreWriter::storeNews(uint32_t secSysId) {
         }
     } else {
         r.isNew = true;
-        s_.MsgString.clearBuffer();
-        s_.MST.IDSTRING = *own;
-        s_.MST.MSGNUMBER = uint32_t(NHR.MSGNUMBER);
-        if (s_.MsgString.duplicate()) {
-            r.code = StoreDuplicate;
-            return r;
-        }
-        if (!write(s_.MsgString, UpdAdd)) return r;
+        Registration g = registerArticle(s_, *own, NHR.MSGNUMBER, addRecord);
+        if (g == Registration::Taken) r.code = StoreDuplicate;
+        if (g != Registration::Added) return r;
     }
     uint32_t number = NHR.MSGNUMBER;
 
@@ -653,45 +771,31 @@ StoreResult StoreWriter::storeNews(uint32_t secSysId) {
         auto ref = MessageIdLookup(2, NHR.REFNUMBER);
         if (!ref) {
             NHR.REFNUMBER = 0;
-        } else {
-            s_.MsgString.clearBuffer();
-            s_.MST.IDSTRING = *ref;
-            if (s_.MsgString.get(MsgStringFile::IDSTRINGKEY)) {
-                NHR.REFNUMBER = uint32_t(s_.MST.MSGNUMBER);
-                if (uint32_t(NHR.REFNUMBER) == number) {
-                    NHR.REFNUMBER = 0;  // the article names itself as the one it answers
-                } else {
-                    s_.MsgNmbr.clearBuffer();
-                    s_.MSG.MSGNUMBER = uint32_t(NHR.REFNUMBER);
-                    if (s_.MsgNmbr.get(MsgNmbrFile::IDKEY)) {
-                        thread.ok = true;
-                        thread.number = s_.MSG.THREADNUMBER;
-                        thread.alpha = s_.MSG.THREADALPHA.str();
-                        s_.Person.clearBuffer();
-                        s_.PER.PERSONID = uint32_t(s_.MSG.FROMID);
-                        if (s_.Person.get(PersonFile::PERSONKEY)) {
-                            // "First Last"; a person without first names is
-                            // named by the last name alone, so that the
-                            // receiver is the same person as the sender was.
-                            std::string firstNames = s_.PER.FIRSTNAME.str(), last = s_.PER.LASTNAME.str();
-                            NHR.R_NAME = firstNames.empty() ? last : last.empty() ? firstNames : firstNames + " " + last;
-                            NHR.R_CISADRESS = s_.PER.ADDRESS.view();
-                        }
+        } else if (auto answered = findArticleNumber(s_, *ref)) {
+            NHR.REFNUMBER = *answered;
+            if (uint32_t(NHR.REFNUMBER) == number) {
+                NHR.REFNUMBER = 0;  // the article names itself as the one it answers
+            } else {
+                if (threadOfAnswered(NHR.REFNUMBER, thread)) {
+                    s_.Person.clearBuffer();
+                    s_.PER.PERSONID = uint32_t(s_.MSG.FROMID);
+                    if (s_.Person.get(PersonFile::PERSONKEY)) {
+                        // "First Last"; a person without first names is
+                        // named by the last name alone, so that the
+                        // receiver is the same person as the sender was.
+                        std::string firstNames = s_.PER.FIRSTNAME.str(), last = s_.PER.LASTNAME.str();
+                        NHR.R_NAME = firstNames.empty() ? last : last.empty() ? firstNames : firstNames + " " + last;
+                        NHR.R_CISADRESS = s_.PER.ADDRESS.view();
                     }
                 }
-            } else {
-                // The answered article is not here yet: its identifier is
-                // registered under the number this reply refers to, so that
-                // it is stored under that number when it arrives.
-                s_.MsgString.clearBuffer();
-                s_.MST.IDSTRING = *ref;
-                s_.MST.MSGNUMBER = uint32_t(NHR.REFNUMBER);
-                if (s_.MsgString.duplicate()) {
-                    NHR.REFNUMBER = 0;
-                } else if (!write(s_.MsgString, UpdAdd)) {
-                    return r;
-                }
             }
+        } else {
+            // The answered article is not here yet: its identifier is
+            // registered under the number this reply refers to, so that it
+            // is stored under that number when it arrives.
+            Registration g = registerArticle(s_, *ref, NHR.REFNUMBER, addRecord);
+            if (g == Registration::Taken) NHR.REFNUMBER = 0;
+            else if (g == Registration::Failed) return r;
         }
     }
     std::string fromLast, toLast;

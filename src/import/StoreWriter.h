@@ -11,10 +11,13 @@
 //   NewHR  (NHR)  one record per message + the text; key (INTERNAL, MSGNUMBER)
 //   TempCC (CCT)  one record per further recipient of a mail; key (MAILID, ...)
 //   TempID (TID)  one record per message identifier string met in news; key MSGNUMBER
+//                 (an identifier of 60 characters or more has a companion
+//                 record with its digest, see ArticleId)
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <unordered_map>
@@ -81,12 +84,56 @@ void blankStagedControls(NewHRRecord& NHR);
 [[nodiscard]] bool appendStagedId(Session& s, std::string_view idString, uint32_t number);
 
 // ---------------------------------------------------------------------------
+// Article identifiers
+//
+// An identifier record (TID, MST) keeps 60 characters, and the MsgString key
+// ignores letter case; two articles are the same only when their whole
+// identifiers are equal, letter case included. So an identifier of 60
+// characters or more is known by its first 60 characters and a 64-bit digest
+// of the whole. Beside its record (first 60 characters -> number) it has a
+// companion record: key DigestMark + 16 hex digits of the digest, number
+// = the article's number + CompanionBit. An article whose 60-character key
+// is held by another article (one that differs in letter case, or after 60
+// characters) is registered by its companion record alone.
+// Records written before companions existed are taken at their word: an
+// identifier record without a companion stands for the identifier it holds.
+
+struct ArticleId {
+    std::string head;      // the first 60 characters
+    bool isLong = false;   // 60 characters or more: head may not be the whole
+    uint64_t digest = 0;   // of the whole identifier
+};
+
+inline constexpr uint32_t CompanionBit = 0x80000000u;
+inline constexpr char DigestMark = '\x01';
+
+ArticleId articleIdOf(std::string_view whole);
+// The companion record's identifier string of a digest.
+std::string digestString(uint64_t digest);
+
+// The identifier staged under a staging number (TempID open), nullopt when
+// there is none.
+std::optional<ArticleId> stagedArticleId(Session& s, uint32_t number);
+
+// The number registered for an identifier in the selected newsgroup
+// database (MsgString open); nullopt when it is not there.
+std::optional<uint32_t> findArticleNumber(Session& s, const ArticleId& id);
+
+enum class Registration { Added, Taken, Failed };
+// Registers an identifier under number (MsgString records added with op).
+// Taken when its records are held already by others.
+Registration registerArticle(Session& s, const ArticleId& id, uint32_t number,
+                             const std::function<bool()>& add);
+
+// ---------------------------------------------------------------------------
 // Count lists of one target database
 
 // Each entry is the change of a count by the messages of the open
 // transaction: a message stored anew adds one; a message stored again under
 // another thread, section or person moves one from the old to the new.
 struct CountLists {
+    // Changes to add; a message stored again under another sender, receiver,
+    // thread or section takes one off what it had before.
     struct PersonCount {
         int64_t from = 0, to = 0;
     };
@@ -169,9 +216,9 @@ public:
     // files.
     void forgetUncommitted(uint8_t dbType);
 
-    // The identifier string of a staging number (TempID); mode 1 for the
-    // message itself, 2 for the message it refers to.
-    std::optional<std::string> MessageIdLookup(int mode, uint32_t number);
+    // The identifier of a staging number (TempID); mode 1 for the message
+    // itself, 2 for the message it refers to.
+    std::optional<ArticleId> MessageIdLookup(int mode, uint32_t number);
 
     // The files the store transaction of a database type covers, and the
     // files a database type keeps open while it is stored.
@@ -203,6 +250,7 @@ private:
     StoreResult storeMail();
     StoreResult storeForum(uint32_t secSysId);
     StoreResult storeNews(uint32_t secSysId);
+    bool threadOfAnswered(uint32_t number, FoundThread& thread);
     bool threadAndPersons(uint32_t secSysId, FoundThread& thread, StoreResult& r, std::string& fromLast,
                           std::string& toLast);
     [[nodiscard]] bool writeHeaderAndText(StoreResult& r, uint32_t secSysId, const FoundThread& thread,

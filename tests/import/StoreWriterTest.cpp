@@ -3,6 +3,8 @@
 // and the mailbox owner test.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "import/ImportTestKit.h"
 #include "people/Databases.h"
 #include "support/TestSupport.h"
@@ -236,6 +238,40 @@ TEST_F(WriterFixture, SameArticleAgainIsADuplicateUnlessReimportIsAllowed) {
     RunOutcome third = import({news("alt.dup", "<d@x>", "", "Dup")}, true);
     EXPECT_EQ(third.display.imported, 1u);
     EXPECT_EQ(headers("alt.dup").size(), 1u);
+    EXPECT_TRUE(archiveProblems(s).empty()) << ::testing::PrintToString(archiveProblems(s));
+}
+
+TEST_F(WriterFixture, ArticleIdentifiersAreComparedWholeAndWithLetterCase) {
+    const std::string sixty = "<" + std::string(58, 'm') + ">";  // exactly 60 characters
+    const std::string longer = sixty + "x";
+    const std::string stem = "<" + std::string(64, 'k');
+    // One identifier of 60 characters and one that extends it; a reply to
+    // the second of two long identifiers that share their beginning.
+    ASSERT_TRUE(import({news("alt.ids", sixty, "", "Sixty"), news("alt.ids", longer, "", "Longer"),
+                        news("alt.ids", stem + "1>", "", "First"), news("alt.ids", stem + "2>", "", "Second"),
+                        news("alt.ids", "<r@x>", stem + "2>", "Re: Second")})
+                    .ok);
+    auto h = headers("alt.ids");
+    ASSERT_EQ(h.size(), 5u);
+    std::map<std::string, Stored> byText;
+    for (auto& m : h) byText[m.text] = m;
+    EXPECT_EQ(byText["Article <r@x>"].ref, byText["Article " + stem + "2>"].number);
+    EXPECT_EQ(byText["Article <r@x>"].thread, byText["Article " + stem + "2>"].thread);
+    RunOutcome again = import({news("alt.ids", longer, "", "Longer"), news("alt.ids", stem + "1>", "", "First")});
+    EXPECT_EQ(again.display.imported, 0u);
+
+    // An identifier record written without its companion (as archives from
+    // before companions hold them) still stands for its article.
+    {
+        kit::OpenDb open(s, database("alt.ids"));
+        s.MsgString.clearBuffer();
+        s.MST.MSGNUMBER = byText["Article " + stem + "1>"].number | CompanionBit;
+        ASSERT_TRUE(s.MsgString.get(MsgStringFile::IDKEY));
+        ASSERT_TRUE(s.MsgString.del());
+    }
+    RunOutcome legacy = import({news("alt.ids", stem + "1>", "", "First")});
+    EXPECT_EQ(legacy.display.imported, 0u);
+    EXPECT_EQ(headers("alt.ids").size(), 5u);
     EXPECT_TRUE(archiveProblems(s).empty()) << ::testing::PrintToString(archiveProblems(s));
 }
 

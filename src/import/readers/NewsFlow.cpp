@@ -5,6 +5,7 @@
 #include "database/Common.h"
 #include "database/Types.h"
 #include "import/Mime.h"
+#include "import/StoreWriter.h"
 #include "import/TargetList.h"
 #include "import/readers/NewsReaders.h"
 
@@ -45,19 +46,16 @@ std::vector<std::string> listedGroups(const LineQueue& queue, std::size_t bodySt
     return groups;
 }
 
-// Whether the newsgroup database of an entry holds the article idString.
-bool databaseHolds(Session& s, const TargetEntry& e, const std::string& idString) {
+// Whether the newsgroup database of an entry holds the article id.
+bool databaseHolds(Session& s, const TargetEntry& e, const ArticleId& id) {
     const std::string keepDir = s.Mem.Dirnamn;
     s.Mem.Dirnamn = directoryName(e.dirNumber);
     OP_CLOSE(s, OpOpenShared, {MsgStringFile::Number, MsgNmbrFile::Number});
     bool held = false;
     if (s.MsgString.isOpen() && s.MsgNmbr.isOpen()) {
-        s.MsgString.clearBuffer();
-        s.MST.IDSTRING = idString;
-        if (s.MsgString.get(MsgStringFile::IDSTRINGKEY)) {
-            uint32_t number = s.MST.MSGNUMBER;
+        if (auto number = findArticleNumber(s, id)) {
             s.MsgNmbr.clearBuffer();
-            s.MSG.MSGNUMBER = number;
+            s.MSG.MSGNUMBER = *number;
             held = bool(s.MsgNmbr.get(MsgNmbrFile::IDKEY));
         }
     }
@@ -72,13 +70,13 @@ bool databaseHolds(Session& s, const TargetEntry& e, const std::string& idString
 // holds the article already is returned, so that the store finds it there
 // and a re-import adds nothing. Empty when none holds it.
 std::string groupHoldingArticle(ReaderContext& c, const std::vector<std::string>& groups,
-                                const std::string& idString) {
+                                const ArticleId& id) {
     Session& s = c.s;
     if (s.MsgString.isOpen() || s.MsgNmbr.isOpen()) return {};
     for (auto& g : groups) {
         const TargetEntry* e = c.targets.entry(g);
         if (!e || e->isNew || e->type != TypeNewsgroup) continue;
-        if (databaseHolds(s, *e, idString)) return g;
+        if (databaseHolds(s, *e, id)) return g;
     }
     return {};
 }
@@ -110,15 +108,15 @@ void stageParsedArticle(ReaderContext& c, const LineQueue& queue, const Internet
     // holds it already.
     const std::vector<std::string> groups = listedGroups(queue, r.bodyStart);
     if (groups.size() > 1) {
-        s.TempID.clearBuffer();
-        s.TID.MSGNUMBER = uint32_t(NHR.MSGNUMBER);
-        const std::string idString = s.TempID.get(TempIDFile::IDKEY) ? s.TID.IDSTRING.str() : std::string();
-        if (!idString.empty()) {
+        const std::optional<ArticleId> id = stagedArticleId(s, uint32_t(NHR.MSGNUMBER));
+        if (id && !id->head.empty()) {
+            // Copies are the same article only with the whole identifier equal.
+            const std::string idString = id->head + digestString(id->digest);
             auto earlier = c.crossPosted.find(idString);
             if (earlier != c.crossPosted.end()) {
                 group = earlier->second;
             } else {
-                std::string holding = groupHoldingArticle(c, groups, idString);
+                std::string holding = groupHoldingArticle(c, groups, *id);
                 if (!holding.empty()) group = holding;
                 c.crossPosted.emplace(idString, group);
             }

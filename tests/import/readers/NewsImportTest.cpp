@@ -129,6 +129,37 @@ TEST_F(NewsRun, ReplyStoredBeforeItsArticleIsLinkedWhenTheArticleArrivesLater) {
     EXPECT_TRUE(allowed.ok);
     EXPECT_EQ(allowed.display.imported, 2u);
     EXPECT_EQ(counts()["t.threads"], 2u);
+    // The reply's receiver was "Unknown" and is now the answered author: the
+    // person counts follow the change.
+    EXPECT_TRUE(archiveProblems(s).empty()) << ::testing::PrintToString(archiveProblems(s));
+}
+
+TEST_F(NewsRun, ArticlesWhoseIdentifiersDifferOnlyAfter60CharactersOrInLetterCaseAreBothKept) {
+    const std::string stem = "<" + std::string(70, 'a');
+    const std::string longOne = article(stem + "one@x>", "l.long", "Long id one");
+    const std::string longTwo = article(stem + "two@x>", "l.long", "Long id two");
+    const std::string lower = article("<case@x>", "l.long", "Lower case id");
+    const std::string upper = article("<CASE@x>", "l.long", "Upper case id");
+    ASSERT_TRUE(import("a.txt", longOne + lower).ok);
+    RunOutcome r = import("b.txt", longTwo + upper);
+    ASSERT_TRUE(r.ok) << r.failure;
+    EXPECT_EQ(r.display.imported, 2u);
+    // Two of one run are told apart as well.
+    RunOutcome same = import("c.txt", article(stem + "three@x>", "l.long", "Long id three") +
+                                          article(stem + "four@x>", "l.long", "Long id four"));
+    EXPECT_EQ(same.display.imported, 2u);
+    EXPECT_EQ(counts()["l.long"], 6u);
+    const std::string dump = archiveDump(s);
+    for (const std::string& id : {stem + "one@x>", stem + "two@x>", std::string("<case@x>"), std::string("<CASE@x>")})
+        EXPECT_NE(dump.find("Text of " + id), std::string::npos) << id << "\n" << dump;
+    // Each article again adds nothing and, with re-import, overwrites only itself.
+    for (bool reimport : {false, true}) {
+        RunOutcome again = import("d.txt", longOne + longTwo + lower + upper, reimport);
+        EXPECT_TRUE(again.ok) << again.failure;
+        EXPECT_EQ(counts()["l.long"], 6u);
+        EXPECT_EQ(archiveDump(s), dump) << "re-import " << reimport;
+    }
+    EXPECT_TRUE(archiveProblems(s).empty()) << ::testing::PrintToString(archiveProblems(s));
 }
 
 TEST_F(NewsRun, VirtualAccessFiledForumMessagesMailAndNewsAreNotImportedTwice) {
