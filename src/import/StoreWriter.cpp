@@ -604,7 +604,6 @@ bool StoreWriter::addCarbonCopies(uint32_t stagedMailId, uint32_t mailId) {
 bool StoreWriter::writeHeaderAndText(StoreResult& r, uint32_t secSysId, const FoundThread& thread, uint32_t fromId,
                                      const std::string& fromAlpha, uint32_t toId, const std::string& toAlpha) {
     auto& NHR = s_.NHR;
-    const uint32_t fromId = r.fromId, toId = r.toId;
     uint32_t number = NHR.MSGNUMBER;
     auto fill = [&] {
         s_.MSG.MSGNUMBER = number;
