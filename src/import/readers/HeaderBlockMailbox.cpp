@@ -36,9 +36,7 @@ bool beckyHeaderForm(std::string_view line) {
 }
 
 ReaderOpening HeaderBlockMailbox::begin(ReaderContext&, const std::string&) {
-    ends_ = detectLineEnds(w_);
-    havePendingBlock_ = false;
-    block_.clear();
+    startFile();
     return {};
 }
 
@@ -70,7 +68,13 @@ bool HeaderBlockMailbox::readBlock(const WindowLine& first) {
     return from && date && to;
 }
 
-MailboxReader::Step HeaderBlockMailbox::next(ReaderContext& c) {
+void HeaderBlockReader::startFile() {
+    ends_ = detectLineEnds(w_);
+    havePendingBlock_ = false;
+    block_.clear();
+}
+
+MailboxReader::Step HeaderBlockReader::collectMessage() {
     bool haveMessage = false;
     if (havePendingBlock_) {
         for (auto& l : block_) queue(l);
@@ -99,7 +103,11 @@ MailboxReader::Step HeaderBlockMailbox::next(ReaderContext& c) {
         if (haveMessage) queue(line);
         else if (w_.position() - from > ScanSlice) return Step::Scanned;
     }
-    if (!haveMessage) return Step::End;
+    return haveMessage ? Step::Message : Step::End;
+}
+
+MailboxReader::Step HeaderBlockMailbox::next(ReaderContext& c) {
+    if (Step st = collectMessage(); st != Step::Message) return st;
     stageQueuedMail(c, queue_, 1, HeaderStyle::Mail);
     return Step::Message;
 }

@@ -23,9 +23,7 @@ constexpr std::size_t BlockLinesMax = 500;
 }
 
 ReaderOpening HeaderSetSpool::begin(ReaderContext&, const std::string&) {
-    ends_ = detectLineEnds(w_);
-    havePendingBlock_ = false;
-    block_.clear();
+    startFile();
     return {};
 }
 
@@ -54,35 +52,7 @@ bool HeaderSetSpool::readBlock(const WindowLine& first) {
 }
 
 MailboxReader::Step HeaderSetSpool::next(ReaderContext& c) {
-    bool haveArticle = false;
-    if (havePendingBlock_) {
-        for (auto& l : block_) queue(l);
-        havePendingBlock_ = false;
-        haveArticle = true;
-    }
-    const uint64_t from = w_.position();
-    WindowLine line;
-    bool lineStart = true;
-    while (readLine(w_, ends_, line)) {
-        bool start = lineStart;
-        lineStart = !line.split;
-        if (start && ClassifyHeaderLine(std::string_view(line.text).substr(0, 50)) != HeaderNone) {
-            bool isStart = readBlock(line);
-            lineStart = !block_.back().split;
-            if (isStart && haveArticle) {
-                havePendingBlock_ = true;
-                break;
-            }
-            if (isStart || haveArticle) {
-                for (auto& l : block_) queue(l);
-                haveArticle = true;
-            }
-            continue;
-        }
-        if (haveArticle) queue(line);
-        else if (w_.position() - from > ScanSlice) return Step::Scanned;
-    }
-    if (!haveArticle) return Step::End;
+    if (Step st = collectMessage(); st != Step::Message) return st;
     c.s.NewHR.clearBuffer();
     // Every article of this spool is news: an empty record of known values
     // makes the parser read it so from its first line.

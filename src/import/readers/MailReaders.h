@@ -112,22 +112,37 @@ private:
 
 // "Generic Mail Type 1", "Becky Mail", "Agent Mail": a message starts at a
 // header block that holds From, Date and To lines.
-class HeaderBlockMailbox : public MailboxReader {
+// Files whose messages begin at a header block that passes the format's
+// test: the block's lines and every line up to the next such block form one
+// message. Shared by the header-block mailboxes and the header-set news spool.
+class HeaderBlockReader : public MailboxReader {
+protected:
+    // Reads the header block that begins with first; true when it starts a
+    // message. The block's lines are in block_ either way.
+    virtual bool readBlock(const WindowLine& first) = 0;
+    // Queues the next message: Step::Message when one is queued,
+    // Step::Scanned after a slice of text that starts none, Step::End at the
+    // end of the file. The block that starts the message after it is held
+    // back for the next call.
+    Step collectMessage();
+    // Starts a file: its line ends, nothing held back.
+    void startFile();
+    LineEnds ends_ = LineEnds::CrLf;
+    std::vector<WindowLine> block_;
+    bool havePendingBlock_ = false;
+};
+
+class HeaderBlockMailbox : public HeaderBlockReader {
 public:
     explicit HeaderBlockMailbox(bool becky) : becky_(becky) {}
 
 protected:
     ReaderOpening begin(ReaderContext& c, const std::string& path) override;
     Step next(ReaderContext& c) override;
+    bool readBlock(const WindowLine& first) override;
 
 private:
-    // Reads the header block that begins with first; true when it starts a
-    // message. The block's lines are in block_ either way.
-    bool readBlock(const WindowLine& first);
     bool becky_;
-    LineEnds ends_ = LineEnds::CrLf;
-    std::vector<WindowLine> block_;
-    bool havePendingBlock_ = false;
 };
 
 // Becky's header-form test: a first word of at most 49 characters ending in

@@ -32,16 +32,11 @@ std::optional<uint32_t> linesHeaderValue(std::string_view line);
 // From, Date, Subject, Newsgroups and Message-ID lines, then its body. A
 // header block that lacks one of the five is body text of the article being
 // read. A single article with its full headers reads the same way.
-class HeaderSetSpool : public MailboxReader {
+class HeaderSetSpool : public HeaderBlockReader {
 protected:
     ReaderOpening begin(ReaderContext& c, const std::string& path) override;
     Step next(ReaderContext& c) override;
-
-private:
-    bool readBlock(const WindowLine& first);
-    LineEnds ends_ = LineEnds::CrLf;
-    std::vector<WindowLine> block_;
-    bool havePendingBlock_ = false;
+    bool readBlock(const WindowLine& first) override;
 };
 
 // "VirtualAccess", "Agent News", "Unix News": articles that begin at a
