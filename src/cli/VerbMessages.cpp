@@ -13,6 +13,7 @@
 #include "database/Installation.h"
 #include "people/Address.h"
 #include "people/Databases.h"
+#include "people/Threads.h"
 
 namespace quill::cli {
 
@@ -51,11 +52,7 @@ public:
     std::string thread(uint32_t number) {
         auto it = threads_.find(number);
         if (it != threads_.end()) return it->second;
-        std::string h;
-        s_.Threads.clearBuffer();
-        s_.THR.THREADNUMBER = number;
-        if (number != 0 && s_.Threads.get(ThreadsFile::THREADKEY)) h = s_.THR.HEADING.str();
-        return threads_[number] = h;
+        return threads_[number] = threadHeading(s_, number);
     }
     std::string section(uint32_t secSysId) {
         auto it = sections_.find(secSysId);

@@ -89,4 +89,11 @@ bool addNewsgroupSection(Session& s, uint32_t newsgroupForumId, std::string_view
     return UppDat(s, s.Sections, UpdAdd, UpdReportRollback);
 }
 
+std::string threadHeading(Session& s, uint32_t number) {
+    if (number == 0) return {};
+    s.Threads.clearBuffer();
+    s.THR.THREADNUMBER = number;
+    return s.Threads.get(ThreadsFile::THREADKEY) ? s.THR.HEADING.str() : std::string();
+}
+
 }  // namespace quill

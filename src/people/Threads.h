@@ -31,6 +31,10 @@ ThreadRef lookupThread(Session& s, uint32_t secSysId, std::string_view subject);
 // callers that know there is none yet.
 ThreadRef addThread(Session& s, uint32_t secSysId, std::string_view subject);
 
+// The heading of thread number (Threads must be open); empty when there is
+// no such thread.
+std::string threadHeading(Session& s, uint32_t number);
+
 // A new section of a forum database: SEC:SECSYSID the next identifier, the
 // section number as the message gives it, the name, count 0. Sections and
 // Control must be open, inside a transaction over them. Returns the new

@@ -7,6 +7,7 @@
 #include "database/Calendar.h"
 #include "database/Common.h"
 #include "people/Address.h"
+#include "people/Threads.h"
 #include "search/IndexStore.h"
 #include "search/WordIndex.h"
 
@@ -221,11 +222,7 @@ public:
     std::string thread(uint32_t number) {
         auto it = threads_.find(number);
         if (it != threads_.end()) return it->second;
-        std::string h;
-        s_.Threads.clearBuffer();
-        s_.THR.THREADNUMBER = number;
-        if (number != 0 && s_.Threads.get(ThreadsFile::THREADKEY)) h = s_.THR.HEADING.str();
-        return threads_[number] = h;
+        return threads_[number] = threadHeading(s_, number);
     }
     // The header of a message; names and subject only when asked for.
     Header header(uint32_t id, bool full) {
