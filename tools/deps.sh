@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that building and testing need, when missing.
 set -euo pipefail
-pkgs=(build-essential cmake pkg-config libsqlite3-dev sqlite3 libgtest-dev libgmock-dev clang)
+pkgs=(build-essential cmake pkg-config libsqlite3-dev sqlite3 libgtest-dev libgmock-dev clang qt6-base-dev libgl-dev xvfb xauth)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,0 +1,41 @@
+// quillmer: the desktop program over an installation.
+#include <QApplication>
+#include <iostream>
+
+#include "database/Installation.h"
+#include "people/Databases.h"
+#include "shell/Frame.h"
+#include "shell/QtInterface.h"
+
+using namespace quill;
+using namespace quill::shell;
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Quillmer");
+    std::string home = ".";
+    QStringList args = QApplication::arguments();
+    for (int i = 1; i < args.size(); ++i) {
+        if (args[i] == "--home" && i + 1 < args.size())
+            home = args[++i].toStdString();
+        else if (args[i].startsWith("--home="))
+            home = args[i].mid(7).toStdString();
+        else if (args[i] == "--help" || args[i] == "-h") {
+            std::cout << "usage: quillmer [--home DIR]\n\nQuillmer's desktop program. Without --home the "
+                         "installation is the current directory.\n";
+            return 0;
+        }
+    }
+    QtInterface ui;
+    Session session(ui);
+    try {
+        openInstallation(session, home);
+        (void)restoreActiveDatabase(session);
+        Frame frame(session, ui);
+        frame.show();
+        return QApplication::exec();
+    } catch (const ProgramStop& stop) {
+        std::cerr << "quillmer: " << stop.text() << "\n";
+        return 3;
+    }
+}
