@@ -50,11 +50,11 @@ int32_t SpeedVal(Session& s, int action, int setting) {
 
 int32_t StartStopAt(Stopwatch& watch, int action, int slot, int32_t date, int32_t time) {
     if (action == 0) {
-        watch.slots = {};
+        watch.marks = {};
         return 0;
     }
     if (slot < 1 || slot > 20) return 0;
-    auto& m = watch.slots[std::size_t(slot)];
+    auto& m = watch.marks[std::size_t(slot)];
     if (action == 1) {
         m.date = date;
         m.time = time;

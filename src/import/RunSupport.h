@@ -35,7 +35,7 @@ struct Stopwatch {
         int32_t date = 0;
         int32_t time = 0;
     };
-    std::array<Mark, 21> slots{};  // 1..20
+    std::array<Mark, 21> marks{};  // 1..20 (not "slots": a Qt macro)
 };
 int32_t StartStop(Stopwatch& watch, int action, int slot);
 // The same with an explicit clock (date, time), for callers that keep their
