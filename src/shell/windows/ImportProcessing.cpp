@@ -38,8 +38,9 @@ QString statusText(const std::string& s) {
     return t.trimmed();
 }
 
-QLabel* figure(QWidget* parent) {
+QLabel* figure(QWidget* parent, const char* name) {
     auto* l = new QLabel("0", parent);
+    l->setObjectName(name);
     l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     l->setMinimumWidth(90);
     return l;
@@ -47,14 +48,15 @@ QLabel* figure(QWidget* parent) {
 
 }  // namespace
 
-void closeHostingWindow(QWidget* w) {
+bool closeHostingWindow(QWidget* w, bool deleteNow) {
     for (QWidget* p = w; p; p = p->parentWidget()) {
         if (auto* sub = qobject_cast<QMdiSubWindow*>(p)) {
-            sub->close();
-            return;
+            if (!sub->close()) return false;
+            if (deleteNow) delete sub;
+            return true;
         }
     }
-    if (w) w->close();
+    return w && w->close();
 }
 
 ImportProcessing* startImport(Frame& frame, ImportDefinition def, RunOptions options) {
@@ -66,8 +68,7 @@ ImportProcessing* startImport(Frame& frame, ImportDefinition def, RunOptions opt
             return nullptr;
         }
         // The last run's results are still shown: they make way for the new run.
-        closeHostingWindow(open);
-        if (frame.isOpen(importProcessingName)) return nullptr;
+        if (!closeHostingWindow(open, true)) return nullptr;
     }
     pendingRun = PendingRun{std::move(def), std::move(options)};
     QWidget* w = frame.openWindow(importProcessingName);
@@ -101,11 +102,11 @@ ImportProcessing::ImportProcessing(Frame& frame, ImportDefinition def, RunOption
     layout->addWidget(to_);
 
     auto* counts = new QFormLayout;
-    imported_ = figure(this);
-    skipped_ = figure(this);
-    bad_ = figure(this);
-    staged_ = figure(this);
-    targetRecords_ = figure(this);
+    imported_ = figure(this, "imported");
+    skipped_ = figure(this, "skipped");
+    bad_ = figure(this, "bad");
+    staged_ = figure(this, "staged");
+    targetRecords_ = figure(this, "targetRecords");
     counts->addRow("Messages imported:", imported_);
     counts->addRow("Messages skipped:", skipped_);
     counts->addRow("Messages not storable:", bad_);

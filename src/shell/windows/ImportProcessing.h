@@ -71,7 +71,9 @@ inline constexpr const char* importProcessingName = "ImportProc";
 // and nullptr is returned.
 ImportProcessing* startImport(Frame& frame, ImportDefinition def, RunOptions options = {});
 
-// Closes the frame's child window that holds w.
-void closeHostingWindow(QWidget* w);
+// Closes the frame's child window that holds w; false when it refused to
+// close. With deleteNow it is gone on return (never from inside w's own
+// handlers), so that its name is free at once.
+bool closeHostingWindow(QWidget* w, bool deleteNow = false);
 
 }  // namespace quill::shell
