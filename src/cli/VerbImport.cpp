@@ -14,6 +14,7 @@
 #include "database/FileMask.h"
 #include "database/Installation.h"
 #include "database/Records.h"
+#include "import/ImportChoices.h"
 #include "import/ImportDefinition.h"
 #include "import/ImportRun.h"
 #include "import/ImportTypes.h"
@@ -49,12 +50,6 @@ int listTypes() {
     return 0;
 }
 
-std::string absolute(const std::string& p) {
-    std::error_code ec;
-    auto a = std::filesystem::absolute(p, ec);
-    return ec ? p : a.lexically_normal().string();
-}
-
 // Set by SIGINT / SIGTERM: the run is asked to stop at the next slice.
 volatile std::sig_atomic_t stopSignal = 0;
 void onSignal(int) { stopSignal = 1; }
@@ -64,20 +59,6 @@ std::string bar(const RunDisplay& d) {
     int filled = d.barMax > 0 ? int(double(std::min<int32_t>(d.barPosition, d.barMax)) * width / d.barMax) : 0;
     if (filled < 0) filled = 0;
     return "[" + std::string(std::size_t(filled), '#') + std::string(std::size_t(width - filled), '.') + "]";
-}
-
-// Is topic a topic (a Codes record of kind 2) of the Mail database?
-bool mailTopicExists(Session& s, uint32_t mailDatabase, uint32_t topic) {
-    if (!selectDatabase(s, mailDatabase)) return false;
-    OP_CLOSE(s, OpOpenShared, {CodesFile::Number});
-    bool found = false;
-    s.Codes.clearBuffer();
-    s.COD.TYPE = 2;
-    s.Codes.setFrom(CodesFile::CLASSKEY);
-    while (!found && s.Codes.next() && s.COD.TYPE == 2) found = uint32_t(s.COD.ID) == topic;
-    OP_CLOSE(s, OpClose, {CodesFile::Number});
-    clearSelection(s);
-    return found;
 }
 
 }  // namespace
@@ -153,66 +134,46 @@ int verbImport(Context& c, std::vector<std::string>& args) {
         if (a.rfind("--", 0) == 0) return fail("import: unknown option " + a);
     if (type.empty()) return fail("import: --type is required (see import --list-types)");
 
-    TypeChoice choice = resolveImportType(utf8ToCp1252(type), ReaderRegistry::builtin());
-    if (choice.name.empty()) return fail("import: unknown file type '" + type + "' (see import --list-types)");
-    def.typeName = choice.name;
-    def.fileType = uint8_t(choice.number);
-
     int sources = (recursive.empty() ? 0 : 1) + (dir.empty() ? 0 : 1) + (args.empty() ? 0 : 1);
     if (sources != 1) return fail("import: give exactly one of --recursive DIR, --dir DIR or FILE...");
-    if (!recursive.empty() || !dir.empty()) {
-        def.selMethod = recursive.empty() ? SelectDirectory : SelectTree;
-        def.impPath = absolute(utf8ToCp1252(recursive.empty() ? dir : recursive));
-        if (haveMasks) def.masks = utf8ToCp1252(masks);
+    if (haveMasks && !args.empty()) return fail("import: --masks applies to --recursive and --dir only");
+    // The same rules as the import wizard's: the same choices make the same
+    // definition.
+    ImportChoices choices;
+    choices.type = utf8ToCp1252(type);
+    if (!args.empty()) {
+        choices.method = SelectFiles;
+        for (auto& a : args) choices.files.push_back(utf8ToCp1252(a));
     } else {
-        if (haveMasks) return fail("import: --masks applies to --recursive and --dir only");
-        def.selMethod = SelectFiles;
-        std::vector<std::string> files;
-        for (auto& a : args) files.push_back(absolute(utf8ToCp1252(a)));
-        std::string common = dirName(files[0]);
-        bool same = true;
-        for (auto& f : files) same = same && dirName(f) == common;
-        def.impPath = same ? common : "";
-        for (auto& f : files) {
-            if (f.find(';') != std::string::npos) return fail("import: a file name must not contain ';'");
-            if (!def.masks.empty()) def.masks += ";";
-            def.masks += same ? baseName(f) : f;
-        }
+        choices.method = recursive.empty() ? SelectDirectory : SelectTree;
+        choices.directory = utf8ToCp1252(recursive.empty() ? dir : recursive);
+        if (haveMasks) choices.masks = utf8ToCp1252(masks);
     }
+    choices.forumDatabase = utf8ToCp1252(into);
+    choices.mailbox = utf8ToCp1252(mailbox);
+    choices.mailMsg = def.mailMsg;
+    choices.forumMsg = def.forumMsg;
+    choices.newsgroupMsg = def.newsgroupMsg;
+    choices.allowReimport = def.allowReimp;
     if (!topic.empty()) {
         try {
-            def.mailTopic = uint32_t(std::stoul(topic));
+            choices.mailTopic = uint32_t(std::stoul(topic));
         } catch (...) {
             return fail("import: --topic wants a number");
         }
     }
+    choices.save = haveSave;
+    choices.description = utf8ToCp1252(save);
 
     Session& s = c.open();
-    if (!into.empty()) {
-        std::string name = utf8ToCp1252(into);
-        uint32_t id = findDatabaseByName(s, name);
-        if (id != 0 && s.FOR.TYPE == TypeMail) return fail("import: '" + into + "' is a mail database (use --mailbox)");
-        if (id != 0 && s.FOR.TYPE != TypeForum)
-            return fail("import: '" + into + "' is a " + databaseTypeName(s.FOR.TYPE) +
-                        " database, not a forum database (--into names a forum database)");
-        if (id != 0) def.database = id;
-        else def.forumName = name;
+    DefinitionOutcome built = buildImportDefinition(s, choices);
+    if (!built.ok()) {
+        std::string why = built.error;
+        if (why.rfind("Unknown file type", 0) == 0) why += " (see import --list-types)";
+        return fail("import: " + toTerminal(why));
     }
-    if (!mailbox.empty()) {
-        uint32_t id = findDatabaseByName(s, utf8ToCp1252(mailbox));
-        if (id == 0 || s.FOR.TYPE != TypeMail)
-            return fail("import: no mail database named '" + mailbox + "' (create it with db add-mail)");
-        def.mailbox = id;
-    }
-    if (def.mailTopic != 0) {
-        if (def.mailbox == 0) return fail("import: --topic applies to mail imports (give --mailbox)");
-        if (!mailTopicExists(s, def.mailbox, def.mailTopic))
-            return fail("import: mail database '" + mailbox + "' has no topic " + std::to_string(def.mailTopic));
-    }
+    def = std::move(built.def);
     if (haveSave) {
-        if (def.database == 0 && !def.forumName.empty())
-            return fail("import: --save needs an existing forum database for --into");
-        def.description = utf8ToCp1252(save);
         uint32_t id = saveImportDefinition(s, def);
         if (id == 0) return 1;
         std::cout << "Saved as import procedure " << id << "\n";

@@ -54,6 +54,19 @@ struct ImportWindowsFixture : FrameFixture {
         EXPECT_TRUE(r.ok());
         return openFrame();
     }
+    // A definition that imports an Eudora mailbox of count mails into "Owner
+    // Mail".
+    ImportDefinition mailboxOf(int count) {
+        test::writeFile(files / "many.mbx", eudoraMailbox(count));
+        ImportChoices c;
+        c.type = "Eudora";
+        c.method = SelectFiles;
+        c.files = {files / "many.mbx"};
+        c.mailbox = "Owner Mail";
+        DefinitionOutcome def = buildImportDefinition(*session, c);
+        EXPECT_TRUE(def.ok()) << def.error;
+        return def.def;
+    }
     ImportWizard& wizard(Frame& f) {
         auto* w = qobject_cast<ImportWizard*>(f.openWindow("ImportMeny"));
         EXPECT_NE(w, nullptr);
@@ -255,18 +268,11 @@ TEST_F(ImportWindowsFixture, RunFromTheWizardStoresTheMailboxAndShowsTheFinalCou
 
 TEST_F(ImportWindowsFixture, StopWhileStoringAsksAndKeepsWhatIsCommitted) {
     Frame& f = frameWithMailbox();
-    test::writeFile(files / "many.mbx", eudoraMailbox(60));
-    ImportChoices c;
-    c.type = "Eudora";
-    c.method = SelectFiles;
-    c.files = {files / "many.mbx"};
-    c.mailbox = "Owner Mail";
-    DefinitionOutcome def = buildImportDefinition(*session, c);
-    ASSERT_TRUE(def.ok()) << def.error;
-    ImportProcessing* p = startImport(f, def.def);
+    ImportDefinition def = mailboxOf(60);
+    ImportProcessing* p = startImport(f, def);
     ASSERT_NE(p, nullptr);
     // A second run is refused while this one goes on.
-    EXPECT_EQ(startImport(f, def.def), nullptr);
+    EXPECT_EQ(startImport(f, def), nullptr);
     EXPECT_EQ(ui.shownTexts.back(), "An import is already running.|Start the next one when it has finished.");
 
     for (int i = 0; i < 10000 && p->run().phase() != RunPhase::Storing; ++i) p->tick();
@@ -294,15 +300,7 @@ TEST_F(ImportWindowsFixture, StopWhileStoringAsksAndKeepsWhatIsCommitted) {
 
 TEST_F(ImportWindowsFixture, ClosingTheWindowWhileReadingStopsTheRunWithoutAsking) {
     Frame& f = frameWithMailbox();
-    test::writeFile(files / "many.mbx", eudoraMailbox(20));
-    ImportChoices c;
-    c.type = "Eudora";
-    c.method = SelectFiles;
-    c.files = {files / "many.mbx"};
-    c.mailbox = "Owner Mail";
-    DefinitionOutcome def = buildImportDefinition(*session, c);
-    ASSERT_TRUE(def.ok()) << def.error;
-    ImportProcessing* p = startImport(f, def.def);
+    ImportProcessing* p = startImport(f, mailboxOf(20));
     ASSERT_NE(p, nullptr);
     for (int i = 0; i < 10000 && p->run().phase() != RunPhase::Reading; ++i) p->tick();
     ASSERT_EQ(p->run().phase(), RunPhase::Reading);
