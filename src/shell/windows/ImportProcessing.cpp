@@ -94,7 +94,7 @@ ImportProcessing::ImportProcessing(Frame& frame, ImportDefinition def, RunOption
     status_->setObjectName("status");
     layout->addWidget(status_);
     file_ = new QLabel(this);
-    file_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    file_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     layout->addWidget(file_);
     from_ = new QLabel(this);
     to_ = new QLabel(this);
@@ -127,7 +127,8 @@ ImportProcessing::ImportProcessing(Frame& frame, ImportDefinition def, RunOption
     buttons->addWidget(stop_);
     layout->addLayout(buttons);
     layout->addStretch();
-    resize(460, 320);
+    setMinimumSize(layout->sizeHint().expandedTo(QSize(480, 0)));
+    resize(520, 360);
 
     // One slice of the run per tick, then back to the event loop: the
     // frame and its other windows stay usable while the run goes on.
@@ -156,9 +157,15 @@ void ImportProcessing::showFigures() {
     if (!d.title.empty()) setWindowTitle(shown(d.title));
     heading_->setText(shown(d.heading));
     status_->setText(statusText(d.status));
-    file_->setText(d.fileName.empty() ? QString() : shown(d.fileName));
-    from_->setText(shown(d.importingFrom));
-    to_->setText(shown(d.importingTo));
+    // A long path is shortened in its middle, so the window keeps its width.
+    QString name = shown(d.fileName);
+    file_->setToolTip(name);
+    file_->setText(file_->fontMetrics().elidedText(name, Qt::ElideMiddle, std::max(200, file_->width())));
+    file_->setVisible(!d.fileName.empty());
+    from_->setText(" Importing from: " + shown(d.importingFrom));
+    from_->setVisible(!d.importingFrom.empty());
+    to_->setText(" Importing to: " + shown(d.importingTo));
+    to_->setVisible(!d.importingTo.empty());
     imported_->setText(QString::number(d.imported));
     skipped_->setText(QString::number(d.skipped));
     bad_->setText(QString::number(d.bad));

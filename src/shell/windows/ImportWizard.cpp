@@ -139,7 +139,9 @@ QWidget* ImportWizard::buildFilesPage() {
     browseDir_ = new QPushButton("B&rowse...", w);
     dirRow->addWidget(directory_, 1);
     dirRow->addWidget(browseDir_);
-    form->addRow("&Directory:", dirRow);
+    auto* dirLabel = new QLabel("&Directory:", w);
+    dirLabel->setBuddy(directory_);
+    form->addRow(dirLabel, dirRow);
     masks_ = new QLineEdit(w);
     masks_->setObjectName("masks");
     masks_->setMaxLength(254);
