@@ -350,12 +350,16 @@ TEST_F(ImportWindowsFixture, WizardRefusesWhatTheCommandLineRefusesAndStartsNoth
     child<QComboBox>(w, "forumDatabase")->setCurrentText("Roses");
     check(w, "save", true);
     EXPECT_FALSE(w.startRun());
-    // A new mail database without an address.
-    check(w, "save", false);
+    // A new mail database is made only for an import that goes ahead.
     chooseMailbox(w, "New mail database...");
     setText(w, "newMailName", "Second Mail");
+    setText(w, "newMailAddress", "second@example.com");
     EXPECT_FALSE(w.startRun());
-    EXPECT_EQ(ui.shownTexts.size(), 4u) << ::testing::PrintToString(ui.shownTexts);
+    // ... and never without an address.
+    check(w, "save", false);
+    setText(w, "newMailAddress", "");
+    EXPECT_FALSE(w.startRun());
+    EXPECT_EQ(ui.shownTexts.size(), 5u) << ::testing::PrintToString(ui.shownTexts);
     EXPECT_FALSE(f.isOpen(importProcessingName));
     EXPECT_EQ(findDatabaseByName(*session, "Second Mail"), 0u);
 }

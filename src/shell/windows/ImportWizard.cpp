@@ -405,7 +405,18 @@ bool ImportWizard::startRun() {
         showPage(TypePage);
         return false;
     }
-    if (mailbox_->currentData().toInt() == NewMailboxChoice && !createNewMailbox()) return false;
+    if (mailbox_->currentData().toInt() == NewMailboxChoice) {
+        // Everything else is checked before the new mail database is made,
+        // so that a refused import leaves no database behind.
+        ImportChoices rest = choices();
+        rest.mailbox.clear();
+        rest.mailTopic = 0;
+        if (DefinitionOutcome check = buildImportDefinition(*session_, rest); !check.ok()) {
+            frame_.ui().message(check.error, caption, Icon::Exclamation);
+            return false;
+        }
+        if (!createNewMailbox()) return false;
+    }
     DefinitionOutcome out = buildImportDefinition(*session_, choices());
     if (!out.ok()) {
         frame_.ui().message(out.error, caption, Icon::Exclamation);
