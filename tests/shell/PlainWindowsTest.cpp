@@ -307,6 +307,9 @@ TEST_F(PlainWindows, ChangedDateFormatIsKeptAndReachesTheFrame) {
     ASSERT_TRUE(Konfig(*other, 6, 0, v, 0, t));
     EXPECT_EQ(konfigNumber(*other, pref::DateFormat), 10);
     EXPECT_EQ(konfigNumber(*other, pref::ExportLineWidth), 72);
+    // What the user left alone is not written, not even a font this system
+    // shows under another name.
+    EXPECT_EQ(other->prefs.texts[pref::WindowFont], "Arial");
 
     frame->closeGroup(WindowGroup::NotTools);
     settle();

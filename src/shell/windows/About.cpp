@@ -14,7 +14,7 @@ namespace quill::shell {
 
 namespace {
 
-class AboutWindow : public QWidget {
+class AboutWindow : public PlainWindow {
 public:
     explicit AboutWindow(Frame& frame) {
         setWindowTitle("About Quillmer");
@@ -43,7 +43,7 @@ public:
         layout->addWidget(buttons);
         connect(buttons, &QDialogButtonBox::rejected, this, [this] { closeWindowOf(this); });
         setFocusProxy(buttons->button(QDialogButtonBox::Close));
-        resize(420, 260);
+        setPreferredSize(QSize(420, 260));
     }
 };
 

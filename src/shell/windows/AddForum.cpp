@@ -36,7 +36,7 @@ AddForumWindow::AddForumWindow(Frame& frame) : frame_(frame), session_(frame.new
         if (complete()) closeWindowOf(this);
     });
     setFocusProxy(name_);
-    resize(420, 150);
+    setPreferredSize(QSize(420, 150));
 }
 
 AddForumWindow::~AddForumWindow() = default;

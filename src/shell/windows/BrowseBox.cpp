@@ -46,7 +46,7 @@ BrowseBoxWindow::BrowseBoxWindow(Frame& frame) : frame_(frame), session_(frame.n
 
     setFocusProxy(list_);
     reread();
-    resize(640, 320);
+    setPreferredSize(QSize(640, 320));
 }
 
 BrowseBoxWindow::~BrowseBoxWindow() = default;

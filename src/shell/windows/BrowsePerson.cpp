@@ -146,6 +146,7 @@ BrowsePersonWindow::BrowsePersonWindow(Frame& frame) : frame_(frame) {
     view_->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     view_->setAlternatingRowColors(true);
     view_->verticalHeader()->hide();
+    view_->verticalHeader()->setDefaultSectionSize(view_->fontMetrics().height() + 6);
     view_->setWordWrap(false);
     view_->installEventFilter(this);
     layout->addWidget(view_, 1);
@@ -181,7 +182,7 @@ BrowsePersonWindow::BrowsePersonWindow(Frame& frame) : frame_(frame) {
     setTabOrder(locator_, order_);
     setTabOrder(order_, view_);
     openDatabase();
-    resize(720, 440);
+    setPreferredSize(QSize(720, 440));
 }
 
 BrowsePersonWindow::~BrowsePersonWindow() {

@@ -74,7 +74,7 @@ ChangeForumWindow::ChangeForumWindow(Frame& frame) : frame_(frame), session_(fra
     setTabOrder(name_, list_);
     setFocusProxy(name_);
     reread();
-    resize(520, 360);
+    setPreferredSize(QSize(520, 360));
 }
 
 ChangeForumWindow::~ChangeForumWindow() = default;

@@ -25,6 +25,7 @@ MailBoxForm::MailBoxForm(Frame& frame, Request request, uint32_t forumId, bool r
     auto* form = new QFormLayout;
     name_ = new QLineEdit(this);
     name_->setMaxLength(int(databaseNameWidth));
+    name_->setMinimumWidth(320);
     name_->setToolTip("The mailbox owner's name; it also names the database");
     form->addRow("Mail database &name", name_);
     address_ = new QLineEdit(this);
@@ -39,6 +40,7 @@ MailBoxForm::MailBoxForm(Frame& frame, Request request, uint32_t forumId, bool r
     for (std::size_t i = 0; i < altAddressCount; ++i) {
         alternatives_[i] = new QLineEdit(group);
         alternatives_[i]->setMaxLength(int(mailAddressWidth));
+        alternatives_[i]->setMinimumWidth(320);
         altForm->addRow(i < 9 ? QString("Address &%1").arg(i + 1) : QString("Address 1&0"), alternatives_[i]);
     }
     layout->addWidget(group);

@@ -73,7 +73,7 @@ UserPanelWindow::UserPanelWindow(Frame& frame) : frame_(frame), session_(frame.n
     connect(buttons, &QDialogButtonBox::rejected, this, [this] { closeWindowOf(this); });
     load();
     setFocusProxy(tabs_);
-    resize(560, 440);
+    setPreferredSize(QSize(560, 440));
 }
 
 UserPanelWindow::~UserPanelWindow() = default;
@@ -253,6 +253,7 @@ void UserPanelWindow::load() {
         const int n = pref::WindowFont + int(i);
         fontNames_[i]->setCurrentFont(QFont(shown(loadedTexts_[n])));
         fontSizes_[i]->setValue(loadedNumbers_[n]);
+        fontsShown_[i] = fontNames_[i]->currentFont().family();
     }
     for (std::size_t i = 0; i < speeds_.size(); ++i) {
         int32_t level = loadedNumbers_[pref::MergeSpeed + int(i)];
@@ -308,12 +309,11 @@ void UserPanelWindow::collect(std::map<int, int32_t>& numbers, std::map<int, std
     number(pref::ExportLineWidth, lineWidth_->value());
     for (std::size_t i = 0; i < fontNames_.size(); ++i) {
         const int n = pref::WindowFont + int(i);
-        std::string name = stored(fontNames_[i]->currentFont().family());
-        auto it = loadedTexts_.find(n);
-        bool nameChanged = it == loadedTexts_.end() || it->second != name.substr(0, 20);
-        bool sizeChanged = loadedNumbers_.at(n) != fontSizes_[i]->value();
+        const QString family = fontNames_[i]->currentFont().family();
+        const bool nameChanged = family != fontsShown_[i];
+        const bool sizeChanged = loadedNumbers_.at(n) != fontSizes_[i]->value();
         if (nameChanged || sizeChanged) {
-            texts[n] = name;
+            texts[n] = nameChanged ? stored(family) : loadedTexts_.at(n);
             numbers[n] = fontSizes_[i]->value();
         }
     }
@@ -346,6 +346,7 @@ bool UserPanelWindow::save() {
         for (auto& [n, v] : texts) running.texts[n] = session_->prefs.texts[n];
         for (auto& [n, v] : numbers) loadedNumbers_[n] = v;
         for (auto& [n, v] : texts) loadedTexts_[n] = v.substr(0, 20);
+        for (std::size_t i = 0; i < fontNames_.size(); ++i) fontsShown_[i] = fontNames_[i]->currentFont().family();
     }
     if (pathsChanged) {
         std::string t = temp, d = data;

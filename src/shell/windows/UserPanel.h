@@ -84,6 +84,9 @@ private:
     std::map<int, int32_t> loadedNumbers_;
     std::map<int, std::string> loadedTexts_;
     std::string loadedTemp_, loadedData_;
+    // The font each font box showed after loading: a stored font the system
+    // lacks is shown as its substitute, which is no change of the user's.
+    std::array<QString, 4> fontsShown_;
 };
 
 }  // namespace quill::shell

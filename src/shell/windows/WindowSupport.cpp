@@ -27,6 +27,10 @@ void whenActivated(QWidget* w, std::function<void()> fn) {
     });
 }
 
+QSize PlainWindow::sizeHint() const {
+    return preferred_.isValid() ? preferred_.expandedTo(QWidget::sizeHint()) : QWidget::sizeHint();
+}
+
 void PlainWindow::showEvent(QShowEvent* e) {
     QWidget::showEvent(e);
     if (watching_) return;

@@ -25,12 +25,16 @@ public:
     using QWidget::QWidget;
     // Reads what the window shows again.
     virtual void reread() {}
+    // The size a new child window gets (before a stored placement applies).
+    QSize sizeHint() const override;
 
 protected:
     void showEvent(QShowEvent* e) override;
+    void setPreferredSize(QSize size) { preferred_ = size; }
 
 private:
     bool watching_ = false;
+    QSize preferred_;
 };
 
 // Told when a window of this program added or changed a catalogue entry, so
