@@ -82,57 +82,37 @@ std::size_t PersonList::locate(std::string_view text, std::size_t n) {
     return 0;
 }
 
-PersonList::Shift PersonList::forward(std::size_t n) {
-    Shift sh;
-    if (rows_.empty()) {
-        first(n);
-        sh.added = rows_.size();
-        return sh;
-    }
-    n = std::min(n, capacity_);
-    const int64_t lastId = rows_.back().pos.id;
-    // The cursor starts on the last row held (or, when it has gone, on the
-    // row now in its place): the row itself is not taken twice.
-    s_.Person.reset(rows_.back().pos);
-    PersonRow row;
-    while (sh.added < n) {
-        if (!readNext(row)) break;
-        if (row.pos.id == lastId) continue;
-        rows_.push_back(row);
-        ++sh.added;
-    }
-    atEnd_ = sh.added < n;
-    while (rows_.size() > capacity_) {
-        rows_.pop_front();
-        ++sh.dropped;
-    }
-    if (sh.dropped) atStart_ = false;
-    return sh;
-}
+PersonList::Shift PersonList::forward(std::size_t n) { return move(true, n); }
 
-PersonList::Shift PersonList::backward(std::size_t n) {
+PersonList::Shift PersonList::backward(std::size_t n) { return move(false, n); }
+
+PersonList::Shift PersonList::move(bool ahead, std::size_t n) {
     Shift sh;
     if (rows_.empty()) {
-        last(n);
+        if (ahead) first(n);
+        else last(n);
         sh.added = rows_.size();
         return sh;
     }
     n = std::min(n, capacity_);
-    const int64_t firstId = rows_.front().pos.id;
-    s_.Person.reset(rows_.front().pos);
+    const Position edge = ahead ? rows_.back().pos : rows_.front().pos;
+    // The cursor starts on the row at that end (or, when it has gone, on
+    // the row now in its place): the row itself is not taken twice.
+    s_.Person.reset(edge);
     PersonRow row;
-    while (sh.added < n) {
-        if (!readPrevious(row)) break;
-        if (row.pos.id == firstId) continue;
-        rows_.push_front(row);
+    while (sh.added < n && (ahead ? readNext(row) : readPrevious(row))) {
+        if (row.pos.id == edge.id) continue;
+        if (ahead) rows_.push_back(row);
+        else rows_.push_front(row);
         ++sh.added;
     }
-    atStart_ = sh.added < n;
+    (ahead ? atEnd_ : atStart_) = sh.added < n;
     while (rows_.size() > capacity_) {
-        rows_.pop_back();
+        if (ahead) rows_.pop_front();
+        else rows_.pop_back();
         ++sh.dropped;
     }
-    if (sh.dropped) atEnd_ = false;
+    if (sh.dropped) (ahead ? atStart_ : atEnd_) = false;
     return sh;
 }
 

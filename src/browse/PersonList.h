@@ -69,6 +69,7 @@ public:
     void refresh();
 
 private:
+    Shift move(bool ahead, std::size_t n);
     bool readNext(PersonRow& row);
     bool readPrevious(PersonRow& row);
     void fillForward(std::size_t n);
