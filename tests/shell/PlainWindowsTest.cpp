@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QTableView>
 #include <QKeyEvent>
@@ -285,6 +286,49 @@ TEST_F(PlainWindows, PersonBrowseHoldsAPageAndReachesBothEnds) {
     EXPECT_EQ(m->data(m->index(current.row(), PersonTableModel::LastName)).toString(), "P10500");
     key(w->view(), Qt::Key_Home, Qt::ControlModifier);
     EXPECT_EQ(m->data(m->index(0, PersonTableModel::LastName)).toString(), "P10000");
+}
+
+// Scrolling to either end of the rows held brings in the next page there
+// and drops rows at the other end, while the person at the top of the view
+// stays the same: scrolling on meets every person once, in order.
+TEST_F(PlainWindows, ScrollingThroughThePersonBrowseKeepsThePlaceAcrossPages) {
+    uint32_t id = addForum("Crowded");
+    ASSERT_TRUE(selectDatabase(*session, id));
+    std::vector<std::pair<std::string, uint32_t>> many;
+    for (int i = 0; i < 900; ++i) many.push_back({"Ann P" + std::to_string(10000 + i), 0});
+    addPersons(many);
+    openFrame();
+    ASSERT_TRUE(frame->activateDatabase(id));
+    frame->resize(1000, 700);
+    frame->show();
+    auto* w = open<BrowsePersonWindow>("BrowsePerson");
+    ASSERT_NE(w, nullptr);
+    settle();
+    QTableView* v = w->view();
+    QAbstractItemModel* m = v->model();
+    auto topName = [&] { return m->data(m->index(v->verticalScrollBar()->value(), 0)).toString(); };
+    QScrollBar* bar = v->verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 0);
+    int last = -1;
+    for (int step = 0; step < 100 && !w->model()->atEnd(); ++step) {
+        bar->setValue(bar->maximum() - 1);
+        const QString before = topName();
+        bar->setValue(bar->maximum());  // reaches the end of the rows held
+        const int number = topName().mid(1).toInt();
+        EXPECT_GT(number, last);
+        last = number;
+        EXPECT_LE(m->rowCount(), int(400));
+        EXPECT_EQ(m->data(m->index(bar->value() - 1, 0)).toString(), before);
+    }
+    EXPECT_TRUE(w->model()->atEnd());
+    EXPECT_EQ(m->data(m->index(m->rowCount() - 1, 0)).toString(), "P10899");
+    for (int step = 0; step < 100 && !w->model()->atStart(); ++step) {
+        bar->setValue(1);
+        const QString before = topName();
+        bar->setValue(0);
+        EXPECT_EQ(m->data(m->index(bar->value() + 1, 0)).toString(), before);
+    }
+    EXPECT_EQ(m->data(m->index(0, 0)).toString(), "P10000");
 }
 
 TEST_F(PlainWindows, ChangedDateFormatIsKeptAndReachesTheFrame) {

@@ -232,11 +232,21 @@ void BrowsePersonWindow::reread() {
     const int current = view_->currentIndex().row();
     shifting_ = true;
     model_->refresh();
+    view_->doItemsLayout();
     view_->verticalScrollBar()->setValue(top);
-    if (current >= 0 && model_->rowCount() > 0)
-        view_->setCurrentIndex(model_->index(std::min(current, model_->rowCount() - 1), 0));
+    if (current >= 0 && model_->rowCount() > 0) keepCurrent(std::min(current, model_->rowCount() - 1));
     shifting_ = false;
     showCount();
+}
+
+// Puts the highlight back on the row that holds the same person after the
+// rows moved, without scrolling the view to it: the user may be looking at
+// other rows.
+void BrowsePersonWindow::keepCurrent(int row) {
+    const bool autoScroll = view_->hasAutoScroll();
+    view_->setAutoScroll(false);
+    view_->setCurrentIndex(model_->index(row, 0));
+    view_->setAutoScroll(autoScroll);
 }
 
 // Reading on when the list is scrolled to either end: rows come in at that
@@ -256,9 +266,11 @@ void BrowsePersonWindow::scrolled(int value) {
     } else {
         return;
     }
+    // The scroll range follows the new rows now, not at the next layout.
+    view_->doItemsLayout();
     bar->setValue(value + moved);
     if (current >= 0 && model_->rowCount() > 0)
-        view_->setCurrentIndex(model_->index(std::clamp(current + moved, 0, model_->rowCount() - 1), 0));
+        keepCurrent(std::clamp(current + moved, 0, model_->rowCount() - 1));
     shifting_ = false;
 }
 

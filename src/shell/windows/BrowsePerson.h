@@ -79,6 +79,7 @@ private:
     void showCount();
     void scrolled(int value);
     void selectRow(int row);
+    void keepCurrent(int row);
 
     Frame& frame_;
     std::unique_ptr<Session> session_;
