@@ -128,6 +128,31 @@ TEST_F(PlainWindows, SharedFirstWordOpensTheListOnTheFirstMatchInsteadOfChoosing
     EXPECT_TRUE(frame->windowTitle().endsWith(" [Garden Birds]"));
 }
 
+// Another program adds a database while the selection is open behind
+// another window: coming back to the selection shows it, and the arrow keys
+// lead from the name field into the list.
+TEST_F(PlainWindows, SelectionShowsADatabaseAnotherProgramAddedWhenComingBack) {
+    addForum("Astronomy");
+    openFrame();
+    frame->show();
+    auto* w = open<ChangeForumWindow>("ChangeForum");
+    ASSERT_NE(w, nullptr);
+    frame->openWindow("About");
+    ASSERT_EQ(w->list()->topLevelItemCount(), 1);
+
+    quill::test::RecordingInterface otherUi;
+    Session other(otherUi);
+    openInstallation(other, dir.path());
+    ASSERT_TRUE(addForumDatabase(other, "Botany").ok());
+
+    EXPECT_EQ(frame->openWindow("ChangeForum"), w);
+    EXPECT_EQ(w->list()->topLevelItemCount(), 2);
+    w->nameField()->setFocus();
+    w->list()->setCurrentItem(w->list()->topLevelItem(0));
+    key(w->nameField(), Qt::Key_Down);
+    EXPECT_EQ(w->list()->currentItem()->text(0), "Botany");
+}
+
 TEST_F(PlainWindows, DatabaseWhoseDirectoryHasGoneIsNotActivated) {
     addForum("Astronomy");
     openFrame();

@@ -1,5 +1,6 @@
 #include "shell/windows/ChangeForum.h"
 
+#include <QApplication>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QHeaderView>
@@ -71,6 +72,7 @@ ChangeForumWindow::ChangeForumWindow(Frame& frame) : frame_(frame), session_(fra
     connect(&CatalogueNotice::instance(), &CatalogueNotice::changed, this, &ChangeForumWindow::reread);
     connect(&frame_, &Frame::activeDatabaseChanged, this, &ChangeForumWindow::reread);
 
+    name_->installEventFilter(this);
     setTabOrder(name_, list_);
     setFocusProxy(name_);
     reread();
@@ -78,6 +80,20 @@ ChangeForumWindow::ChangeForumWindow(Frame& frame) : frame_(frame), session_(fra
 }
 
 ChangeForumWindow::~ChangeForumWindow() = default;
+
+// The arrow keys in the name field move on into the list.
+bool ChangeForumWindow::eventFilter(QObject* watched, QEvent* e) {
+    if (watched == name_ && e->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(e)->key();
+        if (key == Qt::Key_Down || key == Qt::Key_Up || key == Qt::Key_PageDown || key == Qt::Key_PageUp) {
+            list_->setFocus();
+            QKeyEvent copy(QEvent::KeyPress, key, Qt::NoModifier);
+            QApplication::sendEvent(list_, &copy);
+            return true;
+        }
+    }
+    return PlainWindow::eventFilter(watched, e);
+}
 
 void ChangeForumWindow::reread() {
     uint32_t current = 0;

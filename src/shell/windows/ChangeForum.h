@@ -32,6 +32,9 @@ public:
     // the window; false when it cannot be activated.
     bool choose();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
 private:
     void positionOn(const QString& text);
     bool activate(uint32_t id);
