@@ -290,6 +290,16 @@ TEST_F(PlainWindows, PersonBrowseIsNamedByDatabaseTypeAndShowsTheCounts) {
     }
 }
 
+TEST_F(PlainWindows, PersonBrowseOfADatabaseWhoseDirectoryHasGoneDoesNotOpen) {
+    uint32_t id = addForum("Astronomy");
+    openFrame();
+    ASSERT_TRUE(frame->activateDatabase(id));
+    std::filesystem::remove_all(dir / "F1");
+    EXPECT_EQ(frame->openWindow("BrowsePerson"), nullptr);
+    ASSERT_FALSE(ui.shownTexts.empty());
+    EXPECT_NE(ui.shownTexts.back().find("does not exist"), std::string::npos);
+}
+
 TEST_F(PlainWindows, PersonBrowseHoldsAPageAndReachesBothEnds) {
     uint32_t id = addForum("Crowded");
     ASSERT_TRUE(selectDatabase(*session, id));

@@ -13,6 +13,8 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include "database/Catalogue.h"
+#include "database/FileMask.h"
 #include "shell/Frame.h"
 
 namespace quill::shell {
@@ -24,6 +26,16 @@ QString personListCaption(uint8_t databaseType) {
         default: return "Forum Members";
     }
 }
+
+namespace {
+// The active database's directory exists (the user has been told when not):
+// its Person file is opened there, and a missing directory would stop the
+// program.
+bool directoryPresent(Frame& frame) {
+    Session& s = frame.session();
+    return ExistPath(s, 1, 0, joinPath(s.Mem.FileDir, s.Mem.Dirnamn), "", false) == 1;
+}
+}  // namespace
 
 // --- the model -------------------------------------------------------------
 
@@ -175,8 +187,9 @@ BrowsePersonWindow::BrowsePersonWindow(Frame& frame) : frame_(frame) {
     connect(buttons, &QDialogButtonBox::rejected, this, [this] { closeWindowOf(this); });
     connect(view_->verticalScrollBar(), &QScrollBar::valueChanged, this, &BrowsePersonWindow::scrolled);
     connect(&frame_, &Frame::activeDatabaseChanged, this, [this] {
-        if (frame_.session().Mem.ForumNumber == 0) closeWindowOf(this);
-        else if (frame_.session().Mem.ForumNumber != session_->Mem.ForumNumber) openDatabase();
+        if (frame_.session().Mem.ForumNumber == session_->Mem.ForumNumber) return;
+        if (frame_.session().Mem.ForumNumber == 0 || !directoryPresent(frame_)) closeWindowOf(this);
+        else openDatabase();
     });
 
     setTabOrder(locator_, order_);
@@ -293,7 +306,9 @@ bool BrowsePersonWindow::eventFilter(QObject* watched, QEvent* e) {
 
 namespace {
 WindowRegistrar registrar({"BrowsePerson", WindowGroup::NotTools, true, 13,
-                           [](Frame& f) -> QWidget* { return new BrowsePersonWindow(f); }});
+                           [](Frame& f) -> QWidget* {
+                               return directoryPresent(f) ? new BrowsePersonWindow(f) : nullptr;
+                           }});
 }  // namespace
 
 }  // namespace quill::shell
