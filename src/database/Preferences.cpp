@@ -176,24 +176,28 @@ bool loadGroup(Session& s, int kind) {
     return ok;
 }
 
+// Writes the group's preferences held in the session into the record image
+// in the buffer.
+void putGroup(Session& s, int kind) {
+    for (auto& sl : slots()) {
+        if (sl.kind != kind) continue;
+        unsigned char* p = s.CTL.CTLFIELD + sl.offset;
+        if (sl.font) {
+            putText(p, 20, s.prefs.texts[sl.number]);
+            writeLong(p + 20, s.prefs.numbers[sl.number]);
+        } else if (sl.width == 4) {
+            writeLong(p, s.prefs.numbers[sl.number]);
+        } else if (sl.width == 1) {
+            *p = uint8_t(s.prefs.numbers[sl.number]);
+        } else {
+            putText(p, sl.width, s.prefs.texts[sl.number]);
+        }
+    }
+}
+
 bool saveGroup(Session& s, int kind) {
     OP_CLOSE(s, OpOpenShared, {8});
-    bool ok = changeControl(s, kind, [&] {
-        for (auto& sl : slots()) {
-            if (sl.kind != kind) continue;
-            unsigned char* p = s.CTL.CTLFIELD + sl.offset;
-            if (sl.font) {
-                putText(p, 20, s.prefs.texts[sl.number]);
-                writeLong(p + 20, s.prefs.numbers[sl.number]);
-            } else if (sl.width == 4) {
-                writeLong(p, s.prefs.numbers[sl.number]);
-            } else if (sl.width == 1) {
-                *p = uint8_t(s.prefs.numbers[sl.number]);
-            } else {
-                putText(p, sl.width, s.prefs.texts[sl.number]);
-            }
-        }
-    });
+    bool ok = changeControl(s, kind, [&] { putGroup(s, kind); });
     OP_CLOSE(s, OpClose, {8});
     if (!ok) prefError(s);
     return ok;
@@ -242,6 +246,40 @@ bool Konfig(Session& s, int operation, int preference, int32_t& value, int lengt
         case 26: return saveGroup(s, 20);
         default: return false;
     }
+}
+
+bool savePreferenceChanges(Session& s, const std::map<int, int32_t>& numbers,
+                           const std::map<int, std::string>& texts) {
+    bool ok = true;
+    for (int kind : {1, 9, 20}) {
+        auto mine = [&](int number) {
+            const Slot* sl = slotOf(number);
+            return sl && sl->kind == kind;
+        };
+        bool touched = false;
+        for (auto& [n, v] : numbers) touched = touched || mine(n);
+        for (auto& [n, v] : texts) touched = touched || mine(n);
+        if (!touched) continue;
+        OP_CLOSE(s, OpOpenShared, {8});
+        bool written = changeControl(s, kind, [&] {
+            // The record as it stands now, then the user's changes on top.
+            takeGroup(s, kind);
+            for (auto& [n, v] : numbers)
+                if (mine(n)) s.prefs.numbers[n] = v;
+            for (auto& [n, v] : texts) {
+                if (!mine(n)) continue;
+                const Slot* sl = slotOf(n);
+                s.prefs.texts[n] = v.substr(0, std::size_t(sl->font ? 20 : sl->width));
+            }
+            putGroup(s, kind);
+        });
+        OP_CLOSE(s, OpClose, {8});
+        if (!written) {
+            prefError(s);
+            ok = false;
+        }
+    }
+    return ok;
 }
 
 int32_t konfigNumber(Session& s, int preference) {

@@ -2,6 +2,7 @@
 // Control record, held in memory while the program runs.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,16 @@ bool Konfig(Session& s, int operation, int preference, int32_t& value, int lengt
 // Convenience forms for reading and setting a number.
 int32_t konfigNumber(Session& s, int preference);
 void setKonfigNumber(Session& s, int preference, int32_t value);
+
+// Writes the preferences the user changed into their groups' records as
+// they stand now, one short transaction per group, so that what another
+// program saved meanwhile in the other preferences of a group is kept.
+// numbers and texts are keyed by preference number (a font carries its size
+// in numbers and its name in texts); a number no group holds is ignored.
+// Afterwards the session holds the stored groups. False (and the user told)
+// when a group could not be written.
+[[nodiscard]] bool savePreferenceChanges(Session& s, const std::map<int, int32_t>& numbers,
+                                         const std::map<int, std::string>& texts);
 
 // Preference 10 (13) and the label and picture of the chosen format.
 int32_t SetDate(Session& s, std::string& label, std::string& picture);

@@ -165,6 +165,24 @@ std::vector<std::string> altAddressesOf(const ForumsRecord& f) {
     return out;
 }
 
+bool readDatabaseEntry(Session& s, uint32_t forumId, ForumsRecord& out) {
+    OpenFiles files(s, {ForumsFile::Number});
+    s.Forums.clearBuffer();
+    s.FOR.ID = forumId;
+    if (!s.Forums.get(ForumsFile::FORUMKEY)) return false;
+    out = s.FOR;
+    return true;
+}
+
+std::vector<ForumsRecord> listMailDatabases(Session& s) {
+    std::vector<ForumsRecord> out;
+    OpenFiles files(s, {ForumsFile::Number});
+    s.Forums.set(ForumsFile::ALPHAKEY);
+    while (s.Forums.next())
+        if (s.FOR.TYPE == TypeMail) out.push_back(s.FOR);
+    return out;
+}
+
 DbResult addForumDatabase(Session& s, std::string_view name) {
     const std::string description = clipped(name, databaseNameWidth);
     if (description.empty()) {

@@ -65,6 +65,11 @@ DbResult setAltAddresses(Session& s, uint32_t forumId, const std::vector<std::st
 // The non-blank alternative addresses of the entry in the Forums buffer.
 std::vector<std::string> altAddressesOf(const ForumsRecord& f);
 
+// The catalogue entry forumId as it stands now; false when it has gone.
+bool readDatabaseEntry(Session& s, uint32_t forumId, ForumsRecord& out);
+// Every mail database of the catalogue, in name order, as its entry stands now.
+std::vector<ForumsRecord> listMailDatabases(Session& s);
+
 // One entry of the database selection list.
 struct ForumCandidate {
     uint32_t id = 0;
