@@ -1,0 +1,54 @@
+// Lkup1: the list of the key words (or topics) of the active database with
+// their link counts, the buttons of the key word form, and the key word
+// indexing run. pickCode offers the same list as a selection for the browses.
+#pragma once
+
+#include <QWidget>
+#include <memory>
+
+#include "shell/windows/TopicForm.h"
+
+class QTreeWidget;
+class QPushButton;
+class QLabel;
+
+namespace quill::shell {
+
+class CodeListWindow : public QWidget, public CodeListener {
+    Q_OBJECT
+public:
+    CodeListWindow(Frame& frame, uint8_t type, QWidget* parent = nullptr);
+    ~CodeListWindow() override;
+
+    QTreeWidget* list() const { return list_; }
+    QPushButton* insertButton() const { return insert_; }
+    QPushButton* changeButton() const { return change_; }
+    QPushButton* deleteButton() const { return delete_; }
+    QPushButton* indexButton() const { return index_; }  // key words only
+    void reloadCodes() override;
+    CodeEntry highlighted() const;
+    // Runs the key word indexing; the number of links added, -1 on failure.
+    int64_t indexNow();
+
+signals:
+    void chosen();
+
+private:
+    void request(int what);
+
+    Frame& frame_;
+    std::unique_ptr<Session> session_;
+    uint8_t type_;
+    QLabel* heading_ = nullptr;
+    QTreeWidget* list_ = nullptr;
+    QPushButton* insert_ = nullptr;
+    QPushButton* change_ = nullptr;
+    QPushButton* delete_ = nullptr;
+    QPushButton* index_ = nullptr;
+};
+
+// The list as a selection (the browses pick a topic with kind 2): the chosen
+// code, or one with id 0 when the user cancelled.
+CodeEntry pickCode(Frame& frame, uint8_t type, QWidget* parent = nullptr);
+
+}  // namespace quill::shell
