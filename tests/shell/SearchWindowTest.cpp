@@ -13,6 +13,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTextCursor>
 #include <QTreeWidget>
 #include <random>
 #include <set>
@@ -169,6 +170,37 @@ TEST_F(SearchWindowTest, NextHitAtTheLastHitKeepsTheSelectionAndDisablesNext) {
     EXPECT_EQ(w->selectedText(), "quince");
     ASSERT_TRUE(w->previousHit());
     EXPECT_EQ(w->pane().selStart, 11u);
+
+    // A place the user clicks is where the next search for a hit starts.
+    QTextCursor c = w->textPane()->textCursor();
+    c.setPosition(1);
+    w->textPane()->setTextCursor(c);
+    ASSERT_TRUE(w->nextHit());
+    EXPECT_EQ(w->pane().selStart, 11u);
+    c.setPosition(12);
+    w->textPane()->setTextCursor(c);
+    ASSERT_TRUE(w->previousHit());
+    EXPECT_EQ(w->pane().selStart, 11u) << "the hit the cursor stands in is the previous one";
+}
+
+TEST_F(SearchWindowTest, HitsAfterACharacterReferenceAreSelectedWhereTheyShow) {
+    Fx m;
+    m.number = 700;
+    m.section = "1 General";
+    m.text = "caf&#8364; &#8364;&#8364; sloe and sloe";
+    importArchive({m});
+    indexArchive();
+    Frame& f = openFrame();
+    auto* w = dynamic_cast<SearchWindow*>(f.openWindow("SearchProc"));
+    ASSERT_NE(w, nullptr);
+    runSearchIn(w, "sloe");
+    ASSERT_EQ(listed(w), (std::set<uint32_t>{700}));
+    EXPECT_EQ(w->selectedText(), "sloe");
+    EXPECT_EQ(w->textPane()->textCursor().selectionStart(), 8);
+    ASSERT_TRUE(w->nextHit());
+    EXPECT_EQ(w->selectedText(), "sloe");
+    ASSERT_TRUE(w->previousHit());
+    EXPECT_EQ(w->textPane()->textCursor().selectionStart(), 8);
 }
 
 TEST_F(SearchWindowTest, AHitOnALaterPageSwitchesToThatPage) {

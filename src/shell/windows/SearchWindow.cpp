@@ -248,10 +248,40 @@ void SearchWindow::showPart() {
         text_->setTextCursor(c);
         text_->ensureCursorVisible();
     }
+    QTextCursor c = text_->textCursor();
+    shownStart_ = c.selectionStart();
+    shownEnd_ = c.selectionEnd();
     updateButtons();
 }
 
+std::size_t SearchWindow::storedPosition(int shownPosition) const {
+    // The shown length of a prefix grows with the prefix: the first stored
+    // position whose prefix shows at least that many characters.
+    std::string_view all(body_);
+    std::size_t off = std::min(pane_.partOffset, all.size());
+    std::string_view part = all.substr(off, kPageSize);
+    std::size_t lo = 0, hi = part.size();
+    while (lo < hi) {
+        std::size_t mid = (lo + hi) / 2;
+        if (shown(part.substr(0, mid)).size() < shownPosition)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return off + lo;
+}
+
+void SearchWindow::takeUserSelection() {
+    QTextCursor c = text_->textCursor();
+    if (c.selectionStart() == shownStart_ && c.selectionEnd() == shownEnd_) return;
+    pane_.selStart = storedPosition(c.selectionStart());
+    pane_.selEnd = storedPosition(c.selectionEnd());
+    shownStart_ = c.selectionStart();
+    shownEnd_ = c.selectionEnd();
+}
+
 bool SearchWindow::nextHit() {
+    takeUserSelection();
     bool moved = pane_.nextHit();
     if (moved) showPart();
     updateButtons();
@@ -259,6 +289,7 @@ bool SearchWindow::nextHit() {
 }
 
 bool SearchWindow::previousHit() {
+    takeUserSelection();
     bool moved = pane_.previousHit();
     if (moved) showPart();
     updateButtons();

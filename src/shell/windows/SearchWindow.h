@@ -66,6 +66,10 @@ private:
     void fillList(std::size_t from, std::size_t count);
     void showPart();
     void updateButtons();
+    // Takes a selection the user made in the text pane as the place the
+    // next search for a hit starts from.
+    void takeUserSelection();
+    std::size_t storedPosition(int shownPosition) const;
 
     Frame& frame_;
     std::unique_ptr<Session> session_;
@@ -90,6 +94,7 @@ private:
     std::vector<std::string> hitWords_;
     std::string body_;  // the stored text of the message shown
     HitPane pane_;
+    int shownStart_ = 0, shownEnd_ = 0;  // the selection the pane last made
 };
 
 }  // namespace quill::shell
