@@ -93,7 +93,6 @@ ClassifyWindow::ClassifyWindow(Frame& frame) : frame_(frame), session_(frame.new
     connect(attach_, &QPushButton::clicked, this, [this] { (void)classify(true); });
     connect(remove_, &QPushButton::clicked, this, [this] { (void)classify(false); });
     connect(&frame_, &Frame::activeDatabaseChanged, this, [this] { closeChildWindow(this); });
-    resize(460, 260);
     reloadCodes();
 }
 

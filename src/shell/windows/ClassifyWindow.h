@@ -23,6 +23,8 @@ class ClassifyWindow : public QWidget, public CodeListener {
     Q_OBJECT
 public:
     explicit ClassifyWindow(Frame& frame);
+    // The size a new child window opens with.
+    QSize sizeHint() const override { return QSize(540, 280); }
     ~ClassifyWindow() override;
 
     QComboBox* topic() const { return topic_; }

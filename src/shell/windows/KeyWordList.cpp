@@ -42,7 +42,12 @@ CodeListWindow::CodeListWindow(Frame& frame, uint8_t type, QWidget* parent)
         list_->setHeaderLabels({"Search string", "Indexes", "Match case", "Match word", "Updated"});
     else
         list_->setHeaderLabels({"Topic", "Indexes"});
-    list_->setColumnWidth(0, 240);
+    list_->setColumnWidth(0, 220);
+    list_->setColumnWidth(1, 70);
+    if (keyWords) {
+        list_->setColumnWidth(2, 90);
+        list_->setColumnWidth(3, 90);
+    }
     insert_ = new QPushButton("&Insert", this);
     change_ = new QPushButton("&Update", this);
     delete_ = new QPushButton("&Delete", this);
@@ -65,7 +70,6 @@ CodeListWindow::CodeListWindow(Frame& frame, uint8_t type, QWidget* parent)
     connect(change_, &QPushButton::clicked, this, [this] { request(ChangeRecord); });
     connect(delete_, &QPushButton::clicked, this, [this] { request(DeleteRecord); });
     connect(list_, &QTreeWidget::itemActivated, this, &CodeListWindow::chosen);
-    resize(keyWords ? 620 : 420, 380);
     reloadCodes();
 }
 

@@ -18,6 +18,8 @@ class CodeListWindow : public QWidget, public CodeListener {
     Q_OBJECT
 public:
     CodeListWindow(Frame& frame, uint8_t type, QWidget* parent = nullptr);
+    // The size a new child window opens with.
+    QSize sizeHint() const override { return QSize(type_ == CodeKeyWord ? 640 : 440, 400); }
     ~CodeListWindow() override;
 
     QTreeWidget* list() const { return list_; }

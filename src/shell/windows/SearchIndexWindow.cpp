@@ -20,7 +20,7 @@ WindowRegistrar registrar({"IndexProc", WindowGroup::NotTools, true, -1,
 }  // namespace
 
 SearchIndexWindow::SearchIndexWindow(Frame& frame) : frame_(frame), session_(frame.newSession()) {
-    setWindowTitle("Word Indexing " + shown(session_->Mem.Description));
+    setWindowTitle("Word Indexing - " + shown(session_->Mem.Description));
     auto* box = new QGroupBox("Index mode", this);
     full_ = new QRadioButton("&Full: index all messages, replacing the earlier index", box);
     partial_ = new QRadioButton("&Partial: index only messages not indexed before", box);
@@ -50,7 +50,6 @@ SearchIndexWindow::SearchIndexWindow(Frame& frame) : frame_(frame), session_(fra
     timer_->setInterval(0);
     connect(timer_, &QTimer::timeout, this, &SearchIndexWindow::step);
     connect(start_, &QPushButton::clicked, this, &SearchIndexWindow::start);
-    resize(480, 240);
 }
 
 SearchIndexWindow::~SearchIndexWindow() {

@@ -21,6 +21,8 @@ class SearchIndexWindow : public QWidget {
     Q_OBJECT
 public:
     explicit SearchIndexWindow(Frame& frame);
+    // The size a new child window opens with.
+    QSize sizeHint() const override { return QSize(520, 260); }
     ~SearchIndexWindow() override;
 
     QRadioButton* fullChoice() const { return full_; }

@@ -47,7 +47,7 @@ std::string storedText(Session& s, uint32_t id) {
 }  // namespace
 
 SearchWindow::SearchWindow(Frame& frame) : frame_(frame), session_(frame.newSession()) {
-    setWindowTitle("Search " + shown(session_->Mem.Description));
+    setWindowTitle("Search - " + shown(session_->Mem.Description));
     tables_ = loadWordTables(*session_, loadIndexSettings(*session_).wordSet);
     pane_.partSize = kPageSize;
 
@@ -57,7 +57,9 @@ SearchWindow::SearchWindow(Frame& frame) : frame_(frame), session_(frame.newSess
     search_ = new QPushButton("&Search", this);
     search_->setDefault(true);
     auto* top = new QHBoxLayout;
-    top->addWidget(new QLabel("Search &for:", this));
+    auto* label = new QLabel("Search &for:", this);
+    label->setBuddy(query_);
+    top->addWidget(label);
     top->addWidget(query_, 1);
     top->addWidget(search_);
 
@@ -131,7 +133,6 @@ SearchWindow::SearchWindow(Frame& frame) : frame_(frame), session_(frame.newSess
     connect(nextPage_, &QPushButton::clicked, this, &SearchWindow::nextPage);
     connect(previousPage_, &QPushButton::clicked, this, &SearchWindow::previousPage);
     connect(&frame_, &Frame::activeDatabaseChanged, this, [this] { closeChildWindow(this); });
-    resize(760, 600);
     updateButtons();
 }
 

@@ -23,6 +23,8 @@ class SearchWindow : public QWidget {
     Q_OBJECT
 public:
     explicit SearchWindow(Frame& frame);
+    // The size a new child window opens with.
+    QSize sizeHint() const override { return QSize(860, 640); }
     ~SearchWindow() override;
 
     QLineEdit* queryEdit() const { return query_; }

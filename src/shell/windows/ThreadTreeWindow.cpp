@@ -33,7 +33,6 @@ ThreadTreeWindow::ThreadTreeWindow(Frame& frame) : frame_(frame), session_(frame
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(tree_);
-    resize(360, 420);
 
     connect(&frame_, &Frame::currentMessageChanged, this, &ThreadTreeWindow::follow);
     connect(tree_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) { chosen(item); });

@@ -18,6 +18,8 @@ class ThreadTreeWindow : public QWidget {
     Q_OBJECT
 public:
     explicit ThreadTreeWindow(Frame& frame);
+    // The size a new child window opens with.
+    QSize sizeHint() const override { return QSize(380, 440); }
     ~ThreadTreeWindow() override;
 
     QTreeWidget* tree() const { return tree_; }

@@ -40,7 +40,6 @@ TopicListWindow::TopicListWindow(Frame& frame) : frame_(frame), session_(frame.n
     connect(change_, &QPushButton::clicked, this, [this] { request(ChangeRecord); });
     connect(delete_, &QPushButton::clicked, this, [this] { request(DeleteRecord); });
     connect(list_, &QTreeWidget::itemActivated, this, [this] { request(ChangeRecord); });
-    resize(420, 360);
     // The counts are brought in line with the links each time the list opens.
     topics_ = recountTopics(*session_);
     reloadCodes();

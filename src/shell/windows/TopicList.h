@@ -17,6 +17,8 @@ class TopicListWindow : public QWidget, public CodeListener {
     Q_OBJECT
 public:
     explicit TopicListWindow(Frame& frame);
+    // The size a new child window opens with.
+    QSize sizeHint() const override { return QSize(440, 380); }
     ~TopicListWindow() override;
 
     QTreeWidget* list() const { return list_; }

@@ -28,7 +28,6 @@ TopicMarksWindow::TopicMarksWindow(Frame& frame) : frame_(frame), session_(frame
     connect(list_, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item) { toggled(item); });
     connect(&frame_, &Frame::currentMessageChanged, this, &TopicMarksWindow::follow);
     connect(&frame_, &Frame::activeDatabaseChanged, this, [this] { closeChildWindow(this); });
-    resize(320, 380);
     follow(frame_.currentMessage());
 }
 

@@ -18,6 +18,8 @@ class TopicMarksWindow : public QWidget, public CodeListener {
     Q_OBJECT
 public:
     explicit TopicMarksWindow(Frame& frame);
+    // The size a new child window opens with.
+    QSize sizeHint() const override { return QSize(340, 400); }
     ~TopicMarksWindow() override;
 
     QTreeWidget* list() const { return list_; }
