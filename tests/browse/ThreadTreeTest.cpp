@@ -5,9 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "database/Calendar.h"
-#include "database/Preferences.h"
-#include "import/ImportTestKit.h"
-#include "support/TestSupport.h"
+#include "shell/ArchiveKit.h"
 
 namespace quill::test {
 namespace {
@@ -122,43 +120,24 @@ struct ThreadTreeArchive : ::testing::Test {
     Session& s = inst.s();
     TempDir files;
 
-    void import(const std::vector<Fx>& msgs) {
-        writeFile(files / "in.fix", fixtureText(msgs));
-        ImportDefinition d = fixtureDefinition(files.path(), {"in.fix"});
-        d.forumName = "Tree Forum";
-        RunOutcome r = runImport(s, d);
-        ASSERT_TRUE(r.ok) << r.failure;
-        auto cat = listCatalogue(s);
-        ASSERT_FALSE(cat.empty());
-        ASSERT_TRUE(selectDatabase(s, cat.front().id));
-    }
     static Fx msg(uint32_t number, uint32_t ref, const std::string& subject, const std::string& from) {
-        Fx m;
-        m.number = number;
-        m.ref = ref;
-        m.section = "1 General";
-        m.subject = subject;
+        Fx m = forumMessage(number, ref, subject);
         m.from = from;
         m.date = "2024-02-0" + std::to_string(1 + number % 9) + " 10:00:00";
         return m;
     }
-    uint32_t threadOf(uint32_t number) {
-        OP_CLOSE(s, OpOpenShared, {MsgNmbrFile::Number});
-        s.MsgNmbr.clearBuffer();
-        s.MSG.MSGNUMBER = number;
-        uint32_t t = s.MsgNmbr.get(MsgNmbrFile::IDKEY).ok() ? uint32_t(s.MSG.THREADNUMBER) : 0;
-        OP_CLOSE(s, OpClose, {MsgNmbrFile::Number});
-        return t;
-    }
 };
 
 TEST_F(ThreadTreeArchive, TreeHoldsTheThreadsMessagesOnlyWithSendersAndPreferredFormat) {
-    import({msg(100, 0, "Roses", "Ann Lee <70000,1>"), msg(101, 100, "Roses", "Bob Ray <70000,2>"),
-            msg(102, 0, "Tulips", "Cy Doe <70000,3>"), msg(103, 100, "Roses", "Bob Ray <70000,2>"),
-            msg(104, 101, "Roses", "Ann Lee <70000,1>")});
-    uint32_t roses = threadOf(100);
+    ASSERT_NE(importActiveForum(s, files,
+                                {msg(100, 0, "Roses", "Ann Lee <70000,1>"), msg(101, 100, "Roses", "Bob Ray <70000,2>"),
+                                 msg(102, 0, "Tulips", "Cy Doe <70000,3>"), msg(103, 100, "Roses", "Bob Ray <70000,2>"),
+                                 msg(104, 101, "Roses", "Ann Lee <70000,1>")},
+                                "Tree Forum"),
+              0u);
+    uint32_t roses = threadOf(s, 100);
     ASSERT_NE(roses, 0u);
-    ASSERT_NE(threadOf(102), roses);
+    ASSERT_NE(threadOf(s, 102), roses);
     setKonfigNumber(s, 10, 10);  // dates as yyyy-mm-dd
     setKonfigNumber(s, kThreadTreeDisplayPreference, 4);
     auto rows = buildThreadTree(s, roses);

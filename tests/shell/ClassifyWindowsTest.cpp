@@ -1,10 +1,7 @@
 // The topic windows: the topic list with its form, the per-message marks,
 // set classification and the key word list, all keeping COD:COUNT equal to
 // the links a code has.
-// The import kit comes before any Qt header: Qt defines "slots" as a macro.
-#include "import/ImportTestKit.h"
-#include "database/Preferences.h"
-#include "people/Databases.h"
+#include "ArchiveKit.h"  // before any Qt header
 
 #include <QApplication>
 #include <QCheckBox>
@@ -20,7 +17,6 @@
 #include "search/Search.h"
 #include "shell/windows/ClassifyWindow.h"
 #include "shell/windows/KeyWordList.h"
-#include "shell/windows/TopicList.h"
 #include "shell/windows/TopicMarks.h"
 
 namespace quill::test {
@@ -42,23 +38,11 @@ struct ClassifyWindowsTest : FrameFixture {
 
     void SetUp() override {
         FrameFixture::SetUp();
-        std::vector<Fx> msgs;
         const char* texts[] = {"Roses need sun", "Tulips and roses", "Nothing at all", "ROSESBUSH is one word"};
-        for (uint32_t n = 1; n <= 4; ++n) {
-            Fx m;
-            m.number = n;
-            m.section = "1 General";
-            m.subject = n <= 2 ? "Flowers" : "Other";
-            m.text = texts[n - 1];
-            msgs.push_back(m);
-        }
-        writeFile(files / "in.fix", fixtureText(msgs));
-        ImportDefinition d = fixtureDefinition(files.path(), {"in.fix"});
-        d.forumName = "Garden";
-        RunOutcome r = runImport(*session, d);
-        ASSERT_TRUE(r.ok) << r.failure;
-        forum = listCatalogue(*session).front().id;
-        ASSERT_TRUE(activateDatabase(*session, forum));
+        std::vector<Fx> msgs;
+        for (uint32_t n = 1; n <= 4; ++n) msgs.push_back(forumMessage(n, 0, n <= 2 ? "Flowers" : "Other", texts[n - 1]));
+        forum = importActiveForum(*session, files, msgs, "Garden");
+        ASSERT_NE(forum, 0u);
         TopicForm::runner = [this](TopicForm& f) {
             formTitles.push_back(f.windowTitle());
             if (entries.empty()) return false;
@@ -90,7 +74,7 @@ struct ClassifyWindowsTest : FrameFixture {
 
 TEST_F(ClassifyWindowsTest, TopicFormInsertChangeDeleteKeepCountsEqualToLinks) {
     Frame& f = openFrame();
-    auto* topics = dynamic_cast<TopicListWindow*>(f.openWindow("BrowseTopics"));
+    auto* topics = dynamic_cast<CodeListWindow*>(f.openWindow("BrowseTopics"));
     ASSERT_NE(topics, nullptr);
     EXPECT_EQ(topics->windowTitle(), " Garden Topics [0]");
     entries = {{"Roses"}, {"Tulips"}};
@@ -138,7 +122,7 @@ TEST_F(ClassifyWindowsTest, TopicFormInsertChangeDeleteKeepCountsEqualToLinks) {
 
 TEST_F(ClassifyWindowsTest, ADuplicateNameKeepsTheFormOpenAndACancelWritesNothing) {
     Frame& f = openFrame();
-    auto* topics = dynamic_cast<TopicListWindow*>(f.openWindow("BrowseTopics"));
+    auto* topics = dynamic_cast<CodeListWindow*>(f.openWindow("BrowseTopics"));
     ASSERT_NE(topics, nullptr);
     entries = {{"Roses"}, {"ROSES"}, {"Other", false, false, true}};
     topics->insertButton()->click();
@@ -165,12 +149,7 @@ TEST_F(ClassifyWindowsTest, OpeningTheTopicListRecountsAfterSetClassification) {
 
     // The thread of the current message ("Flowers": 1 and 2), then the whole
     // database; the links are added once.
-    OP_CLOSE(*session, OpOpenShared, {MsgNmbrFile::Number});
-    session->MsgNmbr.clearBuffer();
-    session->MSG.MSGNUMBER = 1;
-    ASSERT_TRUE(session->MsgNmbr.get(MsgNmbrFile::IDKEY).ok());
-    uint32_t thread = session->MSG.THREADNUMBER;
-    OP_CLOSE(*session, OpClose, {MsgNmbrFile::Number});
+    uint32_t thread = threadOf(*session, 1);
     f.publishCurrentMessage({forum, 1, thread});
     classify->threadChoice()->setChecked(true);
     ASSERT_TRUE(classify->classify(true));
@@ -181,7 +160,7 @@ TEST_F(ClassifyWindowsTest, OpeningTheTopicListRecountsAfterSetClassification) {
     EXPECT_EQ(codeView(*session, roses).size(), 4u);
     EXPECT_EQ(findCode(*session, roses).count, 0u) << "set classification leaves the count to the recount";
 
-    auto* topics = dynamic_cast<TopicListWindow*>(f.openWindow("BrowseTopics"));
+    auto* topics = dynamic_cast<CodeListWindow*>(f.openWindow("BrowseTopics"));
     ASSERT_NE(topics, nullptr);
     EXPECT_EQ(row(topics->list(), "Roses")->text(1), "4");
     expectCountsMatchLinks();

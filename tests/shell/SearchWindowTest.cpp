@@ -1,10 +1,7 @@
 // The search window over a small indexed archive: its hits against a scan of
 // the stored texts, the pause question, re-sorting, hit navigation with page
 // switching; and the indexing window with its exit guard.
-// The import kit comes before any Qt header: Qt defines "slots" as a macro.
-#include "import/ImportTestKit.h"
-#include "database/Preferences.h"
-#include "people/Databases.h"
+#include "ArchiveKit.h"  // before any Qt header
 
 #include <QApplication>
 #include <QLabel>
@@ -40,9 +37,7 @@ struct SearchWindowTest : FrameFixture {
         std::mt19937 rng(5);
         std::vector<Fx> msgs;
         for (uint32_t n = 1; n <= 40; ++n) {
-            Fx m;
-            m.number = n;
-            m.section = "1 General";
+            Fx m = forumMessage(n, 0, "Subject");
             m.date = "2024-03-" + std::string(n % 28 < 9 ? "0" : "") + std::to_string(1 + n % 28) + " 08:00:00";
             std::string text;
             for (int i = 0, len = 2 + int(rng() % 8); i < len; ++i) {
@@ -54,13 +49,8 @@ struct SearchWindowTest : FrameFixture {
             msgs.push_back(m);
         }
         for (Fx& m : extra) msgs.push_back(m);
-        writeFile(files / "in.fix", fixtureText(msgs));
-        ImportDefinition d = fixtureDefinition(files.path(), {"in.fix"});
-        d.forumName = "Orchard";
-        RunOutcome r = runImport(*session, d);
-        ASSERT_TRUE(r.ok) << r.failure;
-        forum = listCatalogue(*session).front().id;
-        ASSERT_TRUE(activateDatabase(*session, forum));
+        forum = importActiveForum(*session, files, msgs, "Orchard");
+        ASSERT_NE(forum, 0u);
     }
     void indexArchive() {
         WordIndexRun run(*session, IndexMode::Full);
@@ -143,10 +133,7 @@ TEST_F(SearchWindowTest, AnsweringNoAtThePauseStopsWithAnEmptyResultSet) {
 }
 
 TEST_F(SearchWindowTest, NextHitAtTheLastHitKeepsTheSelectionAndDisablesNext) {
-    Fx m;
-    m.number = 500;
-    m.section = "1 General";
-    m.text = "quince one quince two quince";
+    Fx m = forumMessage(500, 0, "Fruit", "quince one quince two quince");
     importArchive({m});
     indexArchive();
     Frame& f = openFrame();
@@ -184,10 +171,7 @@ TEST_F(SearchWindowTest, NextHitAtTheLastHitKeepsTheSelectionAndDisablesNext) {
 }
 
 TEST_F(SearchWindowTest, HitsAfterACharacterReferenceAreSelectedWhereTheyShow) {
-    Fx m;
-    m.number = 700;
-    m.section = "1 General";
-    m.text = "caf&#8364; &#8364;&#8364; sloe and sloe";
+    Fx m = forumMessage(700, 0, "Fruit", "caf&#8364; &#8364;&#8364; sloe and sloe");
     importArchive({m});
     indexArchive();
     Frame& f = openFrame();
@@ -204,12 +188,9 @@ TEST_F(SearchWindowTest, HitsAfterACharacterReferenceAreSelectedWhereTheyShow) {
 }
 
 TEST_F(SearchWindowTest, AHitOnALaterPageSwitchesToThatPage) {
-    Fx m;
-    m.number = 600;
-    m.section = "1 General";
     std::string filler;
     while (filler.size() < 30000) filler += "lorem ipsum ";
-    m.text = "medlar " + filler + "medlar end";
+    Fx m = forumMessage(600, 0, "Fruit", "medlar " + filler + "medlar end");
     importArchive({m});
     indexArchive();
     Frame& f = openFrame();

@@ -1,9 +1,6 @@
 // The thread tree window following the browse's current message and moving
 // the browse to the node the user selects.
-// The import kit comes before any Qt header: Qt defines "slots" as a macro.
-#include "import/ImportTestKit.h"
-#include "database/Preferences.h"
-#include "people/Databases.h"
+#include "ArchiveKit.h"  // before any Qt header
 
 #include <QApplication>
 #include <QTreeWidget>
@@ -24,37 +21,14 @@ struct ThreadTreeWindowTest : FrameFixture {
     // Two threads: "Roses" 100 <- 101 <- 103, 100 <- 102; "Tulips" 200.
     void SetUp() override {
         FrameFixture::SetUp();
-        std::vector<Fx> msgs;
-        auto add = [&](uint32_t n, uint32_t ref, const char* subject) {
-            Fx m;
-            m.number = n;
-            m.ref = ref;
-            m.section = "1 General";
-            m.subject = subject;
-            msgs.push_back(m);
-        };
-        add(100, 0, "Roses");
-        add(101, 100, "Roses");
-        add(102, 100, "Roses");
-        add(103, 101, "Roses");
-        add(200, 0, "Tulips");
-        writeFile(files / "in.fix", fixtureText(msgs));
-        ImportDefinition d = fixtureDefinition(files.path(), {"in.fix"});
-        d.forumName = "Garden";
-        RunOutcome r = runImport(*session, d);
-        ASSERT_TRUE(r.ok) << r.failure;
-        forum = listCatalogue(*session).front().id;
-        ASSERT_TRUE(activateDatabase(*session, forum));
+        forum = importActiveForum(*session, files,
+                                  {forumMessage(100, 0, "Roses"), forumMessage(101, 100, "Roses"),
+                                   forumMessage(102, 100, "Roses"), forumMessage(103, 101, "Roses"),
+                                   forumMessage(200, 0, "Tulips")},
+                                  "Garden");
+        ASSERT_NE(forum, 0u);
     }
-    CurrentMessage current(uint32_t n) {
-        OP_CLOSE(*session, OpOpenShared, {MsgNmbrFile::Number});
-        session->MsgNmbr.clearBuffer();
-        session->MSG.MSGNUMBER = n;
-        EXPECT_TRUE(session->MsgNmbr.get(MsgNmbrFile::IDKEY).ok());
-        uint32_t thread = session->MSG.THREADNUMBER;
-        OP_CLOSE(*session, OpClose, {MsgNmbrFile::Number});
-        return {forum, n, thread};
-    }
+    CurrentMessage current(uint32_t n) { return {forum, n, threadOf(*session, n)}; }
     static std::vector<uint32_t> numbersInOrder(QTreeWidget* t) {
         std::vector<uint32_t> v;
         for (QTreeWidgetItemIterator it(t); *it; ++it) v.push_back((*it)->text(0).section(' ', -1).toUInt());

@@ -20,8 +20,10 @@ namespace {
 
 enum { IdRole = Qt::UserRole + 1 };
 
-WindowRegistrar registrar({"Lkup1", WindowGroup::NotTools, true, -1,
+WindowRegistrar keyWords({"Lkup1", WindowGroup::NotTools, true, -1,
                            [](Frame& f) -> QWidget* { return new CodeListWindow(f, CodeKeyWord); }});
+WindowRegistrar topics({"BrowseTopics", WindowGroup::NotTools, true, -1,
+                         [](Frame& f) -> QWidget* { return new CodeListWindow(f, CodeTopic, true); }});
 
 QString shortDate(int32_t date) {
     if (date <= 0) return {};
@@ -31,7 +33,7 @@ QString shortDate(int32_t date) {
 
 }  // namespace
 
-CodeListWindow::CodeListWindow(Frame& frame, uint8_t type, QWidget* parent)
+CodeListWindow::CodeListWindow(Frame& frame, uint8_t type, bool recount, QWidget* parent)
     : QWidget(parent), frame_(frame), session_(frame.newSession()), type_(type) {
     const bool keyWords = type == CodeKeyWord;
     heading_ = new QLabel(keyWords ? " List of Key Words" : " List of Topics", this);
@@ -70,6 +72,7 @@ CodeListWindow::CodeListWindow(Frame& frame, uint8_t type, QWidget* parent)
     connect(change_, &QPushButton::clicked, this, [this] { request(ChangeRecord); });
     connect(delete_, &QPushButton::clicked, this, [this] { request(DeleteRecord); });
     connect(list_, &QTreeWidget::itemActivated, this, &CodeListWindow::chosen);
+    if (recount) (void)recountTopics(*session_);
     reloadCodes();
 }
 
@@ -123,7 +126,7 @@ int64_t CodeListWindow::indexNow() {
 
 CodeEntry pickCode(Frame& frame, uint8_t type, QWidget* parent) {
     QDialog dialog(parent);
-    auto* list = new CodeListWindow(frame, type, &dialog);
+    auto* list = new CodeListWindow(frame, type, false, &dialog);
     dialog.setWindowTitle(list->windowTitle());
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);

@@ -1,6 +1,7 @@
-// Lkup1: the list of the key words (or topics) of the active database with
-// their link counts, the buttons of the key word form, and the key word
-// indexing run. pickCode offers the same list as a selection for the browses.
+// The code lists of the active database with their link counts and the
+// buttons of the code form: Lkup1 (the key words, with the key word indexing
+// run) and BrowseTopics (the topics, recounted each time the list opens).
+// pickCode offers the same list as a selection for the browses.
 #pragma once
 
 #include <QWidget>
@@ -17,7 +18,8 @@ namespace quill::shell {
 class CodeListWindow : public QWidget, public CodeListener {
     Q_OBJECT
 public:
-    CodeListWindow(Frame& frame, uint8_t type, QWidget* parent = nullptr);
+    // With recount, every topic's count is first set to its links.
+    CodeListWindow(Frame& frame, uint8_t type, bool recount = false, QWidget* parent = nullptr);
     // The size a new child window opens with.
     QSize sizeHint() const override { return QSize(type_ == CodeKeyWord ? 640 : 440, 400); }
     ~CodeListWindow() override;
