@@ -63,19 +63,6 @@ TEST(ThreadTreeBuilding, LevelsOrderAndIconsFollowTheReplies) {
     for (const TreeCase& c : cases) EXPECT_EQ(treeOf(c.links), c.tree) << c.name;
 }
 
-TEST(ThreadTreeBuilding, HiddenEntriesKeepLevelZeroAndShownOnesAreMarked) {
-    auto entries = entriesOf({{1, 2}, {2, 1}, {3, 0}, {4, 3}});
-    assignLevels(entries);
-    auto rows = treeRows(entries, 1, "@D10-");
-    ASSERT_EQ(entries.size(), 4u);
-    EXPECT_EQ(entries[0].level, 0);
-    EXPECT_EQ(entries[1].level, 0);
-    EXPECT_FALSE(entries[0].shown);
-    EXPECT_TRUE(entries[2].shown && entries[3].shown);
-    EXPECT_TRUE(entries[2].hasReplies);
-    EXPECT_FALSE(entries[3].hasReplies);
-}
-
 TEST(ThreadTreeBuilding, AChainDeeperThanTheStackIsBuiltInFull) {
     // 100,000 messages, each replying to the next higher one: one pass per
     // level would take forever, recursion would overflow the stack.
