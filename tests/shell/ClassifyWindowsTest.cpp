@@ -147,11 +147,15 @@ TEST_F(ClassifyWindowsTest, OpeningTheTopicListRecountsAfterSetClassification) {
     EXPECT_EQ(ui.shownTexts.back(), "No topic selected!");
     classify->reloadCodes();
 
+    // Without a current message the thread holds nothing.
+    classify->threadChoice()->setChecked(true);
+    EXPECT_FALSE(classify->classify(true));
+    EXPECT_EQ(classify->status()->text(), "The set holds no messages.");
+
     // The thread of the current message ("Flowers": 1 and 2), then the whole
     // database; the links are added once.
     uint32_t thread = threadOf(*session, 1);
     f.publishCurrentMessage({forum, 1, thread});
-    classify->threadChoice()->setChecked(true);
     ASSERT_TRUE(classify->classify(true));
     EXPECT_EQ(classify->status()->text(), "Topics attached!");
     EXPECT_EQ(codeView(*session, roses), (std::vector<uint32_t>{2, 1}));

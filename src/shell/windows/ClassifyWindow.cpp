@@ -128,7 +128,12 @@ bool ClassifyWindow::classify(bool attach) {
         from = dayOf(from_->date());
         to = dayOf(to_->date());
     }
-    CodeResult r = classifySet(*session_, code, code ? chosenSet() : std::vector<uint32_t>{}, attach, from, to);
+    std::vector<uint32_t> set = code ? chosenSet() : std::vector<uint32_t>{};
+    if (code && set.empty()) {
+        status_->setText("The set holds no messages.");
+        return false;
+    }
+    CodeResult r = classifySet(*session_, code, set, attach, from, to);
     if (!r.ok()) {
         status_->clear();
         return false;

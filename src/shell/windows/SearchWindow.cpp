@@ -48,7 +48,6 @@ std::string storedText(Session& s, uint32_t id) {
 
 SearchWindow::SearchWindow(Frame& frame) : frame_(frame), session_(frame.newSession()) {
     setWindowTitle("Search - " + shown(session_->Mem.Description));
-    tables_ = loadWordTables(*session_, loadIndexSettings(*session_).wordSet);
     pane_.partSize = kPageSize;
 
     query_ = new QLineEdit(this);
@@ -145,6 +144,7 @@ void SearchWindow::startSearch() {
         frame_.ui().beep();
         return;
     }
+    tables_ = loadWordTables(*session_, loadIndexSettings(*session_).wordSet);
     Query q = parseQuery(pending_, tables_);
     if (!q.error.empty()) {
         frame_.ui().message(q.error, "Search", Icon::Exclamation);
@@ -167,7 +167,10 @@ void SearchWindow::step() {
             timer_->stop();
             return;
         case State::Run: {
-            if (!searcher_) searcher_ = std::make_unique<Searcher>(*session_);
+            // A fresh engine for each search: an indexing run in the meantime
+            // may have rebuilt the index files it would hold open.
+            searcher_.reset();
+            searcher_ = std::make_unique<Searcher>(*session_);
             // The search asks at every pause whether to go on; a No leaves an
             // empty result set.
             SearchOutcome out = searcher_->run(pending_);

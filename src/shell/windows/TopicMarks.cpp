@@ -1,6 +1,7 @@
 #include "shell/windows/TopicMarks.h"
 
 #include <QLabel>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -59,8 +60,9 @@ void TopicMarksWindow::toggled(QTreeWidgetItem* item) {
     if (filling_ || !item || !message_) return;
     uint32_t id = item->data(0, IdRole).toUInt();
     if (!toggleTopic(*session_, id, message_)) {
-        // The link was not changed (reported): show the mark as it stands.
-        reloadCodes();
+        // The link was not changed (reported): show the mark as it stands,
+        // once the list has finished with the item that changed.
+        QTimer::singleShot(0, this, [this] { reloadCodes(); });
         return;
     }
     // The topic list shows the counts that just moved.
