@@ -1,0 +1,340 @@
+#include "shell/windows/SearchWindow.h"
+
+#include "shell/windows/TopicForm.h"
+
+#include <QContextMenuEvent>
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTextBlock>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "database/Common.h"
+#include "database/Files.h"
+#include "database/Preferences.h"
+
+namespace quill::shell {
+
+namespace {
+
+enum { IdRole = Qt::UserRole + 1 };
+// Result lines described per timer tick, so a large result set fills the
+// list without freezing the window.
+constexpr std::size_t kLinesPerTick = 400;
+// The text pane pages a long message as the browse does.
+constexpr std::size_t kPageSize = 24000;
+
+WindowRegistrar registrar({"SearchProc", WindowGroup::Find, true, -1,
+                           [](Frame& f) -> QWidget* { return new SearchWindow(f); }});
+
+std::string storedText(Session& s, uint32_t id) {
+    OP_CLOSE(s, OpOpenShared, {MsgTextFile::Number});
+    s.MsgText.clearBuffer();
+    s.TXT.MSGNUMBER = id;
+    std::string t = s.MsgText.get(MsgTextFile::IDKEY) ? s.MsgText.memo : std::string();
+    OP_CLOSE(s, OpClose, {MsgTextFile::Number});
+    return t;
+}
+
+}  // namespace
+
+SearchWindow::SearchWindow(Frame& frame) : frame_(frame), session_(frame.newSession()) {
+    setWindowTitle("Search - " + shown(session_->Mem.Description));
+    pane_.partSize = kPageSize;
+
+    query_ = new QLineEdit(this);
+    query_->setPlaceholderText("words, \"a phrase\", a OR b, -word, from:, to:, subject:, date:2024-01..2024-06");
+    query_->setClearButtonEnabled(true);
+    search_ = new QPushButton("&Search", this);
+    search_->setDefault(true);
+    auto* top = new QHBoxLayout;
+    auto* label = new QLabel("Search &for:", this);
+    label->setBuddy(query_);
+    top->addWidget(label);
+    top->addWidget(query_, 1);
+    top->addWidget(search_);
+
+    list_ = new QTreeWidget(this);
+    list_->setRootIsDecorated(false);
+    list_->setUniformRowHeights(true);
+    list_->setHeaderLabels({"Number", "Date", "Sender", "Subject"});
+    list_->setColumnWidth(0, 90);
+    list_->setColumnWidth(1, 100);
+    list_->setColumnWidth(2, 200);
+    list_->setContextMenuPolicy(Qt::CustomContextMenu);
+    list_->setToolTip("Show search result set - right click to sort");
+
+    text_ = new QPlainTextEdit(this);
+    text_->setReadOnly(true);
+    text_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    previousHit_ = new QPushButton("Previous hit", this);
+    previousHit_->setToolTip("Locate previous search hit instance");
+    nextHit_ = new QPushButton("Next hit", this);
+    nextHit_->setToolTip("Locate next search hit instance");
+    previousPage_ = new QPushButton("Previous page", this);
+    previousPage_->setToolTip("Previous page");
+    nextPage_ = new QPushButton("Next page", this);
+    nextPage_->setToolTip("Next page");
+    pageLabel_ = new QLabel(this);
+    auto* nav = new QHBoxLayout;
+    nav->addWidget(previousHit_);
+    nav->addWidget(nextHit_);
+    nav->addStretch();
+    nav->addWidget(pageLabel_);
+    nav->addWidget(previousPage_);
+    nav->addWidget(nextPage_);
+    auto* textBox = new QWidget(this);
+    auto* textLayout = new QVBoxLayout(textBox);
+    textLayout->setContentsMargins(0, 0, 0, 0);
+    textLayout->addWidget(text_);
+    textLayout->addLayout(nav);
+
+    auto* split = new QSplitter(Qt::Vertical, this);
+    split->addWidget(list_);
+    split->addWidget(textBox);
+    split->setStretchFactor(1, 2);
+    status_ = new QLabel(this);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(split, 1);
+    layout->addWidget(status_);
+
+    timer_ = new QTimer(this);
+    timer_->setInterval(0);
+    connect(timer_, &QTimer::timeout, this, &SearchWindow::step);
+    connect(search_, &QPushButton::clicked, this, &SearchWindow::startSearch);
+    connect(query_, &QLineEdit::returnPressed, this, &SearchWindow::startSearch);
+    connect(list_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
+        if (item) showMessage(item->data(0, IdRole).toUInt());
+    });
+    // Enter or a double click moves an open browse to the message.
+    connect(list_, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
+        if (item) emit frame_.locateMessageRequested(item->data(0, IdRole).toUInt());
+    });
+    connect(list_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        if (set_.ids.empty() || running()) return;
+        QMenu menu(this);
+        QStringList items = sortMenu();
+        for (int i = 0; i < items.size(); ++i)
+            menu.addAction(items[i], this, [this, i] { (void)sortBy(i + 1); });
+        menu.exec(list_->viewport()->mapToGlobal(at));
+    });
+    connect(nextHit_, &QPushButton::clicked, this, [this] { (void)nextHit(); });
+    connect(previousHit_, &QPushButton::clicked, this, [this] { (void)previousHit(); });
+    connect(nextPage_, &QPushButton::clicked, this, &SearchWindow::nextPage);
+    connect(previousPage_, &QPushButton::clicked, this, &SearchWindow::previousPage);
+    connect(&frame_, &Frame::activeDatabaseChanged, this, [this] { closeChildWindow(this); });
+    updateButtons();
+}
+
+SearchWindow::~SearchWindow() = default;
+
+void SearchWindow::startSearch() {
+    if (running()) return;
+    pending_ = stored(query_->text().trimmed());
+    if (pending_.empty()) {
+        frame_.ui().beep();
+        return;
+    }
+    tables_ = loadWordTables(*session_, loadIndexSettings(*session_).wordSet);
+    Query q = parseQuery(pending_, tables_);
+    if (!q.error.empty()) {
+        frame_.ui().message(q.error, "Search", Icon::Exclamation);
+        return;
+    }
+    list_->clear();
+    text_->clear();
+    set_ = ResultSet{};
+    body_.clear();
+    pane_.show({}, false);
+    search_->setEnabled(false);
+    status_->setText("Searching ... please wait!");
+    state_ = State::Run;
+    timer_->start();
+}
+
+void SearchWindow::step() {
+    switch (state_) {
+        case State::Idle:
+            timer_->stop();
+            return;
+        case State::Run: {
+            // A fresh engine for each search: an indexing run in the meantime
+            // may have rebuilt the index files it would hold open.
+            searcher_.reset();
+            searcher_ = std::make_unique<Searcher>(*session_);
+            // The search asks at every pause whether to go on; a No leaves an
+            // empty result set.
+            SearchOutcome out = searcher_->run(pending_);
+            if (!out.error.empty()) {
+                state_ = State::Idle;
+                timer_->stop();
+                search_->setEnabled(true);
+                status_->setText(shown(out.error));
+                frame_.ui().message(out.error, "Search", Icon::Exclamation);
+                emit searchFinished();
+                return;
+            }
+            set_.ids = out.ids;
+            set_.order = OrderFound;
+            hitWords_ = out.hitWords;
+            filled_ = 0;
+            status_->setText(out.cancelled ? QString("Search stopped.")
+                                           : QString("%1 messages found.").arg(qulonglong(out.ids.size())));
+            state_ = State::Fill;
+            return;
+        }
+        case State::Fill: {
+            std::size_t n = std::min(kLinesPerTick, set_.ids.size() - filled_);
+            fillList(filled_, n);
+            filled_ += n;
+            if (filled_ >= set_.ids.size()) {
+                state_ = State::Idle;
+                timer_->stop();
+                search_->setEnabled(true);
+                if (list_->topLevelItemCount() && !list_->currentItem())
+                    list_->setCurrentItem(list_->topLevelItem(0));
+                updateButtons();
+                emit searchFinished();
+            }
+            return;
+        }
+    }
+}
+
+void SearchWindow::fillList(std::size_t from, std::size_t count) {
+    if (count == 0) return;
+    std::vector<uint32_t> slice(set_.ids.begin() + std::ptrdiff_t(from), set_.ids.begin() + std::ptrdiff_t(from + count));
+    std::string label, picture;
+    SetDate(*session_, label, picture);
+    for (const ResultLine& l : searcher_->describe(slice)) {
+        auto* item = new QTreeWidgetItem(list_, {QString::number(l.id), QString::fromStdString(formatDate(l.date, picture)),
+                                                 shown(l.from), shown(l.subject)});
+        item->setData(0, IdRole, QVariant::fromValue<uint>(l.id));
+        item->setTextAlignment(0, Qt::AlignRight | Qt::AlignVCenter);
+    }
+}
+
+void SearchWindow::showMessage(uint32_t id) {
+    set_.current = id;
+    body_ = storedText(*session_, id);
+    pane_.show(hitList(body_, hitWords_, tables_), true);
+    showPart();
+}
+
+int SearchWindow::page() const { return int(pane_.partOffset / kPageSize) + 1; }
+
+int SearchWindow::pages() const { return body_.empty() ? 1 : int((body_.size() + kPageSize - 1) / kPageSize); }
+
+QString SearchWindow::selectedText() const { return text_->textCursor().selectedText(); }
+
+void SearchWindow::showPart() {
+    std::string_view all(body_);
+    std::size_t off = std::min(pane_.partOffset, all.size());
+    std::string_view part = all.substr(off, kPageSize);
+    text_->setPlainText(shown(part));
+    // Hit positions are stored-text bytes; a character reference shows as one
+    // character, so the place on screen is the length of the shown prefix.
+    if (pane_.selEnd > pane_.selStart && pane_.selStart >= off && pane_.selEnd <= off + part.size()) {
+        int a = int(shown(part.substr(0, pane_.selStart - off)).size());
+        int b = int(shown(part.substr(0, pane_.selEnd - off)).size());
+        QTextCursor c(text_->document());
+        c.setPosition(a);
+        c.setPosition(b, QTextCursor::KeepAnchor);
+        text_->setTextCursor(c);
+        text_->ensureCursorVisible();
+    }
+    QTextCursor c = text_->textCursor();
+    shownStart_ = c.selectionStart();
+    shownEnd_ = c.selectionEnd();
+    updateButtons();
+}
+
+std::size_t SearchWindow::storedPosition(int shownPosition) const {
+    // The shown length of a prefix grows with the prefix: the first stored
+    // position whose prefix shows at least that many characters.
+    std::string_view all(body_);
+    std::size_t off = std::min(pane_.partOffset, all.size());
+    std::string_view part = all.substr(off, kPageSize);
+    std::size_t lo = 0, hi = part.size();
+    while (lo < hi) {
+        std::size_t mid = (lo + hi) / 2;
+        if (shown(part.substr(0, mid)).size() < shownPosition)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return off + lo;
+}
+
+void SearchWindow::takeUserSelection() {
+    QTextCursor c = text_->textCursor();
+    if (c.selectionStart() == shownStart_ && c.selectionEnd() == shownEnd_) return;
+    pane_.selStart = storedPosition(c.selectionStart());
+    pane_.selEnd = storedPosition(c.selectionEnd());
+    shownStart_ = c.selectionStart();
+    shownEnd_ = c.selectionEnd();
+}
+
+bool SearchWindow::nextHit() {
+    takeUserSelection();
+    bool moved = pane_.nextHit();
+    if (moved) showPart();
+    updateButtons();
+    return moved;
+}
+
+bool SearchWindow::previousHit() {
+    takeUserSelection();
+    bool moved = pane_.previousHit();
+    if (moved) showPart();
+    updateButtons();
+    return moved;
+}
+
+void SearchWindow::nextPage() {
+    if (pane_.partOffset + kPageSize >= body_.size()) return;
+    pane_.partOffset += kPageSize;
+    showPart();
+}
+
+void SearchWindow::previousPage() {
+    if (pane_.partOffset == 0) return;
+    pane_.partOffset -= std::min(pane_.partOffset, kPageSize);
+    showPart();
+}
+
+QStringList SearchWindow::sortMenu() const {
+    return shown(sortMenuText(session_->Mem.ForumType, set_.order)).split('|');
+}
+
+bool SearchWindow::sortBy(int order) {
+    if (running() || !resortResultSet(*session_, set_, order)) return false;
+    uint32_t keep = set_.current;
+    list_->blockSignals(true);
+    list_->clear();
+    fillList(0, set_.ids.size());
+    for (int i = 0; i < list_->topLevelItemCount(); ++i)
+        if (list_->topLevelItem(i)->data(0, IdRole).toUInt() == keep) list_->setCurrentItem(list_->topLevelItem(i));
+    list_->blockSignals(false);
+    if (!list_->currentItem() && list_->topLevelItemCount()) list_->setCurrentItem(list_->topLevelItem(0));
+    return true;
+}
+
+void SearchWindow::updateButtons() {
+    previousHit_->setEnabled(pane_.previousEnabled);
+    nextHit_->setEnabled(pane_.nextEnabled);
+    previousPage_->setEnabled(pane_.partOffset > 0);
+    nextPage_->setEnabled(pane_.partOffset + kPageSize < body_.size());
+    pageLabel_->setText(pages() > 1 ? QString("Page %1 of %2").arg(page()).arg(pages()) : QString());
+}
+
+}  // namespace quill::shell

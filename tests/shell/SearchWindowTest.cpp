@@ -1,0 +1,265 @@
+// The search window over a small indexed archive: its hits against a scan of
+// the stored texts, the pause question, re-sorting, hit navigation with page
+// switching; and the indexing window with its exit guard.
+#include "ArchiveKit.h"  // before any Qt header
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTextCursor>
+#include <QTreeWidget>
+#include <random>
+#include <set>
+
+#include "ShellFixture.h"
+#include "search/Search.h"
+#include "search/WordIndex.h"
+#include "shell/windows/SearchIndexWindow.h"
+#include "shell/windows/SearchWindow.h"
+
+namespace quill::test {
+namespace {
+
+using namespace quill::shell;
+
+const std::vector<std::string> vocabulary = {"apple", "banana", "cherry", "damson", "elder", "fig", "grape", "hazel"};
+
+struct SearchWindowTest : FrameFixture {
+    TempDir files;
+    uint32_t forum = 0;
+    std::map<uint32_t, std::vector<std::string>> words;  // message -> its words in order
+
+    void importArchive(std::vector<Fx> extra = {}) {
+        std::mt19937 rng(5);
+        std::vector<Fx> msgs;
+        for (uint32_t n = 1; n <= 40; ++n) {
+            Fx m = forumMessage(n, 0, "Subject");
+            m.date = "2024-03-" + std::string(n % 28 < 9 ? "0" : "") + std::to_string(1 + n % 28) + " 08:00:00";
+            std::string text;
+            for (int i = 0, len = 2 + int(rng() % 8); i < len; ++i) {
+                std::string w = vocabulary[rng() % vocabulary.size()];
+                words[n].push_back(w);
+                text += (i ? " " : "") + w;
+            }
+            m.text = text;
+            msgs.push_back(m);
+        }
+        for (Fx& m : extra) msgs.push_back(m);
+        forum = importActiveForum(*session, files, msgs, "Orchard");
+        ASSERT_NE(forum, 0u);
+    }
+    void indexArchive() {
+        WordIndexRun run(*session, IndexMode::Full);
+        run.runToEnd();
+        ASSERT_FALSE(run.failed()) << run.failure();
+    }
+    bool has(uint32_t n, const std::string& w) {
+        auto& v = words[n];
+        return std::find(v.begin(), v.end(), w) != v.end();
+    }
+    bool hasPair(uint32_t n, const std::string& a, const std::string& b) {
+        auto& v = words[n];
+        for (std::size_t i = 0; i + 1 < v.size(); ++i)
+            if (v[i] == a && v[i + 1] == b) return true;
+        return false;
+    }
+    static void runSearchIn(SearchWindow* w, const QString& q) {
+        w->queryEdit()->setText(q);
+        w->searchButton()->click();
+        for (int i = 0; i < 100000 && w->running(); ++i) QApplication::processEvents();
+        ASSERT_FALSE(w->running());
+    }
+    static std::set<uint32_t> listed(SearchWindow* w) {
+        std::set<uint32_t> v;
+        for (int i = 0; i < w->hitsList()->topLevelItemCount(); ++i)
+            v.insert(w->hitsList()->topLevelItem(i)->text(0).toUInt());
+        return v;
+    }
+};
+
+TEST_F(SearchWindowTest, ListsExactlyTheMessagesAScanOfTheTextsFinds) {
+    importArchive();
+    indexArchive();
+    Frame& f = openFrame();
+    auto* w = dynamic_cast<SearchWindow*>(f.openWindow("SearchProc"));
+    ASSERT_NE(w, nullptr);
+    std::mt19937 rng(9);
+    auto pick = [&] { return vocabulary[rng() % vocabulary.size()]; };
+    for (int round = 0; round < 12; ++round) {
+        std::string a = pick(), b = pick();
+        std::string q;
+        std::set<uint32_t> expected;
+        for (uint32_t n = 1; n <= 40; ++n) {
+            bool m = false;
+            switch (round % 4) {
+                case 0: q = a; m = has(n, a); break;
+                case 1: q = a + " " + b; m = has(n, a) && has(n, b); break;
+                case 2: q = a + " OR " + b; m = has(n, a) || has(n, b); break;
+                case 3: q = "\"" + a + " " + b + "\""; m = hasPair(n, a, b); break;
+            }
+            if (m) expected.insert(n);
+        }
+        runSearchIn(w, QString::fromStdString(q));
+        EXPECT_EQ(listed(w), expected) << q;
+        std::vector<uint32_t> stored = readResultSet(*session);
+        EXPECT_EQ(std::set<uint32_t>(stored.begin(), stored.end()), expected) << q << ": the result set file";
+    }
+}
+
+TEST_F(SearchWindowTest, AnsweringNoAtThePauseStopsWithAnEmptyResultSet) {
+    importArchive();
+    indexArchive();
+    IndexSettings settings = loadIndexSettings(*session);
+    settings.searchScanLimit = 1;
+    ASSERT_TRUE(saveIndexSettings(*session, settings));
+    Frame& f = openFrame();
+    auto* w = dynamic_cast<SearchWindow*>(f.openWindow("SearchProc"));
+    ASSERT_NE(w, nullptr);
+    answer = Button::No;
+    runSearchIn(w, "apple OR banana");
+    EXPECT_EQ(w->hitsList()->topLevelItemCount(), 0);
+    EXPECT_EQ(w->status()->text(), "Search stopped.");
+    ASSERT_FALSE(ui.shownTexts.empty());
+    EXPECT_NE(ui.shownTexts.back().find("Do you want to continue searching?"), std::string::npos);
+    EXPECT_TRUE(readResultSet(*session).empty());
+
+    answer = Button::Yes;
+    runSearchIn(w, "apple OR banana");
+    EXPECT_GT(w->hitsList()->topLevelItemCount(), 0);
+}
+
+TEST_F(SearchWindowTest, NextHitAtTheLastHitKeepsTheSelectionAndDisablesNext) {
+    Fx m = forumMessage(500, 0, "Fruit", "quince one quince two quince");
+    importArchive({m});
+    indexArchive();
+    Frame& f = openFrame();
+    auto* w = dynamic_cast<SearchWindow*>(f.openWindow("SearchProc"));
+    ASSERT_NE(w, nullptr);
+    runSearchIn(w, "quince");
+    ASSERT_EQ(listed(w), (std::set<uint32_t>{500}));
+    // The first hit is selected at once.
+    EXPECT_EQ(w->selectedText(), "quince");
+    EXPECT_EQ(w->pane().selStart, 0u);
+    EXPECT_FALSE(w->previousHitButton()->isEnabled());
+    EXPECT_TRUE(w->nextHitButton()->isEnabled());
+    ASSERT_TRUE(w->nextHit());
+    EXPECT_TRUE(w->previousHitButton()->isEnabled());
+    ASSERT_TRUE(w->nextHit());
+    std::size_t last = w->pane().selStart;
+    EXPECT_EQ(last, 22u);
+    EXPECT_FALSE(w->nextHitButton()->isEnabled());
+    EXPECT_FALSE(w->nextHit());
+    EXPECT_EQ(w->pane().selStart, last);
+    EXPECT_EQ(w->selectedText(), "quince");
+    ASSERT_TRUE(w->previousHit());
+    EXPECT_EQ(w->pane().selStart, 11u);
+
+    // A place the user clicks is where the next search for a hit starts.
+    QTextCursor c = w->textPane()->textCursor();
+    c.setPosition(1);
+    w->textPane()->setTextCursor(c);
+    ASSERT_TRUE(w->nextHit());
+    EXPECT_EQ(w->pane().selStart, 11u);
+    c.setPosition(12);
+    w->textPane()->setTextCursor(c);
+    ASSERT_TRUE(w->previousHit());
+    EXPECT_EQ(w->pane().selStart, 11u) << "the hit the cursor stands in is the previous one";
+}
+
+TEST_F(SearchWindowTest, HitsAfterACharacterReferenceAreSelectedWhereTheyShow) {
+    Fx m = forumMessage(700, 0, "Fruit", "caf&#8364; &#8364;&#8364; sloe and sloe");
+    importArchive({m});
+    indexArchive();
+    Frame& f = openFrame();
+    auto* w = dynamic_cast<SearchWindow*>(f.openWindow("SearchProc"));
+    ASSERT_NE(w, nullptr);
+    runSearchIn(w, "sloe");
+    ASSERT_EQ(listed(w), (std::set<uint32_t>{700}));
+    EXPECT_EQ(w->selectedText(), "sloe");
+    EXPECT_EQ(w->textPane()->textCursor().selectionStart(), 8);
+    ASSERT_TRUE(w->nextHit());
+    EXPECT_EQ(w->selectedText(), "sloe");
+    ASSERT_TRUE(w->previousHit());
+    EXPECT_EQ(w->textPane()->textCursor().selectionStart(), 8);
+}
+
+TEST_F(SearchWindowTest, AHitOnALaterPageSwitchesToThatPage) {
+    std::string filler;
+    while (filler.size() < 30000) filler += "lorem ipsum ";
+    Fx m = forumMessage(600, 0, "Fruit", "medlar " + filler + "medlar end");
+    importArchive({m});
+    indexArchive();
+    Frame& f = openFrame();
+    auto* w = dynamic_cast<SearchWindow*>(f.openWindow("SearchProc"));
+    ASSERT_NE(w, nullptr);
+    runSearchIn(w, "medlar");
+    ASSERT_EQ(listed(w), (std::set<uint32_t>{600}));
+    EXPECT_EQ(w->pages(), 2);
+    EXPECT_EQ(w->page(), 1);
+    EXPECT_FALSE(w->previousPageButton()->isEnabled());
+    ASSERT_TRUE(w->nextHit());
+    EXPECT_EQ(w->page(), 2);
+    EXPECT_EQ(w->selectedText(), "medlar");
+    EXPECT_TRUE(w->textPane()->toPlainText().endsWith("medlar end"));
+    ASSERT_TRUE(w->previousHit());
+    EXPECT_EQ(w->page(), 1);
+    w->nextPage();
+    EXPECT_EQ(w->page(), 2);
+    EXPECT_FALSE(w->nextPageButton()->isEnabled());
+}
+
+TEST_F(SearchWindowTest, ResortingMarksTheOrderInUseAndKeepsTheCurrentMessage) {
+    importArchive();
+    indexArchive();
+    Frame& f = openFrame();
+    auto* w = dynamic_cast<SearchWindow*>(f.openWindow("SearchProc"));
+    ASSERT_NE(w, nullptr);
+    runSearchIn(w, "apple");
+    ASSERT_GT(w->hitsList()->topLevelItemCount(), 2);
+    EXPECT_FALSE(w->sortMenu().join('|').contains('+'));
+    QTreeWidgetItem* pick = w->hitsList()->topLevelItem(2);
+    uint32_t current = pick->text(0).toUInt();
+    w->hitsList()->setCurrentItem(pick);
+    ASSERT_TRUE(w->sortBy(OrderDate));
+    EXPECT_EQ(w->sortMenu().join('|').toStdString(),
+              "+Sort by date|Sort by thread|Sort by section|Sort by sender|Sort by receiver");
+    EXPECT_FALSE(w->sortBy(OrderDate)) << "the order in use does nothing";
+    EXPECT_EQ(w->hitsList()->currentItem()->text(0).toUInt(), current);
+    // Newest date first in the list and in the result set file.
+    std::vector<uint32_t> stored = readResultSet(*session);
+    ASSERT_EQ(int(stored.size()), w->hitsList()->topLevelItemCount());
+    for (int i = 0; i < w->hitsList()->topLevelItemCount(); ++i)
+        EXPECT_EQ(w->hitsList()->topLevelItem(i)->text(0).toUInt(), stored[std::size_t(i)]);
+    for (int i = 1; i < w->hitsList()->topLevelItemCount(); ++i)
+        EXPECT_GE(w->hitsList()->topLevelItem(i - 1)->text(1), w->hitsList()->topLevelItem(i)->text(1));
+}
+
+TEST_F(SearchWindowTest, IndexingWindowHoldsTheExitGuardWhileItRuns) {
+    importArchive();
+    Frame& f = openFrame();
+    f.show();
+    auto* w = dynamic_cast<SearchIndexWindow*>(f.openWindow("IndexProc"));
+    ASSERT_NE(w, nullptr);
+    w->fullChoice()->setChecked(true);
+    w->startButton()->click();
+    ASSERT_TRUE(w->running());
+    EXPECT_TRUE(session->IndexingInProgress);
+    EXPECT_FALSE(f.close());
+    EXPECT_EQ(ui.shownTexts.back(), "You May NOT Exit until Indexing Is Done.|This is to Avoid Corruption.");
+    EXPECT_FALSE(w->parentWidget()->close()) << "nor does the window itself";
+    for (int i = 0; i < 100000 && w->running(); ++i) w->step();
+    ASSERT_FALSE(w->running());
+    EXPECT_FALSE(w->lastRunFailed());
+    EXPECT_FALSE(session->IndexingInProgress);
+    EXPECT_EQ(w->report().indexed, 40);
+    EXPECT_EQ(w->progress()->value(), 100);
+    EXPECT_EQ(session->Mem.WordListIndexNeedsUpdate, 0);
+    EXPECT_FALSE(runSearch(*session, "apple").ids.empty()) << "the index it built answers a search";
+}
+
+}  // namespace
+}  // namespace quill::test
