@@ -1,0 +1,218 @@
+// The browse windows over a small archive, driven without a display.
+// The import kit comes before any Qt header: Qt defines "slots" as a macro.
+#include "import/ImportTestKit.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QTabBar>
+#include <QTableView>
+
+#include "ShellFixture.h"
+#include "database/Catalogue.h"
+#include "people/Databases.h"
+#include "shell/windows/BrowseModel.h"
+#include "shell/windows/BrowseWindow.h"
+
+using namespace quill;
+using namespace quill::shell;
+using namespace quill::test;
+
+namespace {
+
+struct BrowseWindows : FrameFixture {
+    TempDir files;
+    int runs = 0;
+
+    static Fx forumMessage(int i, const std::string& subject, const std::string& text = "") {
+        Fx m;
+        m.number = uint32_t(500 + i);
+        m.section = "1 General";
+        m.date = "2024-01-" + std::string(i < 10 ? "0" : "") + std::to_string(i) + " 10:00:00";
+        m.from = i % 2 ? "Ann Lee <70000,1>" : "Bob Ray <70000,2>";
+        m.to = "All";
+        m.subject = subject;
+        m.text = text.empty() ? "Message " + std::to_string(i) + " text." : text;
+        return m;
+    }
+    void import(Session& s, const std::vector<Fx>& msgs, const std::string& forum, uint32_t mailbox = 0) {
+        std::string name = "in" + std::to_string(++runs) + ".fix";
+        writeFile(files / name, fixtureText(msgs));
+        ImportDefinition d = fixtureDefinition(files.path(), {name});
+        if (mailbox) d.mailbox = mailbox;
+        else d.forumName = forum;
+        RunOutcome r = runImport(s, d);
+        ASSERT_TRUE(r.ok) << r.failure;
+    }
+    BrowseWindow* openForumBrowse(const std::vector<Fx>& msgs) {
+        import(*session, msgs, "Garden Forum");
+        uint32_t id = findDatabaseByName(*session, "Garden Forum");
+        Frame& f = openFrame();
+        EXPECT_TRUE(f.activateDatabase(id));
+        return qobject_cast<BrowseWindow*>(f.openWindow("BrowseMsgNmbr"));
+    }
+    static std::vector<Fx> someMessages() {
+        return {forumMessage(1, "Apples"), forumMessage(2, "Pears"), forumMessage(3, "Apples"),
+                forumMessage(4, "Roses"), forumMessage(5, "Pears")};
+    }
+};
+
+}  // namespace
+
+TEST_F(BrowseWindows, TheForumBrowseOpensByNameShowingTheNewestMessageAndItsText) {
+    BrowseWindow* w = openForumBrowse(someMessages());
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->windowTitle(), "Forum Messages");
+    EXPECT_EQ(w->model().rowCount(), 5);
+    ASSERT_NE(w->current(), nullptr);
+    EXPECT_EQ(w->model().data(w->model().index(0, 1), Qt::DisplayRole).toString(), "Pears");
+    EXPECT_EQ(w->textPane()->toPlainText(), "Message 5 text.");
+    EXPECT_EQ(frame->currentMessage().msgNumber, w->current()->id) << "published for the tools";
+    EXPECT_EQ(w->tabs()->count(), 9);
+    EXPECT_EQ(w->tabs()->tabText(0), "Find Date");
+}
+
+TEST_F(BrowseWindows, SwitchingModesKeepsTheHighlightedMessageAndOrdersTheList) {
+    BrowseWindow* w = openForumBrowse(someMessages());
+    ASSERT_NE(w, nullptr);
+    w->table()->setCurrentIndex(w->model().index(2, 0));
+    uint32_t chosen = w->current()->id;
+    w->tabs()->setCurrentIndex(1);  // "Filter Thread"
+    EXPECT_EQ(w->view().mode(), BrowseMode::Thread);
+    ASSERT_NE(w->current(), nullptr);
+    EXPECT_EQ(w->current()->id, chosen);
+
+    w->switchMode(BrowseMode::Thread);
+    w->model().showFirst();
+    QStringList threads;
+    for (int r = 0; r < w->model().rowCount(); ++r) threads << w->model().data(w->model().index(r, 1), Qt::DisplayRole).toString();
+    EXPECT_EQ(threads, (QStringList{"Apples", "Apples", "Pears", "Pears", "Roses"}));
+
+    // Limited to the thread of the highlighted message, then the next thread.
+    w->table()->setCurrentIndex(w->model().index(0, 0));
+    w->setLimited(true);
+    EXPECT_EQ(w->model().rowCount(), 2);
+    ASSERT_TRUE(w->stepFilter(true));
+    EXPECT_EQ(w->model().rowCount(), 2);
+    EXPECT_EQ(w->model().data(w->model().index(0, 1), Qt::DisplayRole).toString(), "Pears");
+
+    EXPECT_TRUE(w->findLocator("2024-01-02") == false) << "no date locator outside the date view";
+    w->switchMode(BrowseMode::Date);
+    ASSERT_TRUE(w->findLocator("2024-01-02"));
+    EXPECT_EQ(w->textPane()->toPlainText(), "Message 2 text.");
+}
+
+TEST_F(BrowseWindows, AStatusCommandFromThePopUpMarksTheHighlightedMessageOnly) {
+    BrowseWindow* w = openForumBrowse(someMessages());
+    ASSERT_NE(w, nullptr);
+    w->table()->setCurrentIndex(w->model().index(1, 0));
+    uint32_t id = w->current()->id;
+    QMenu* menu = w->statusMenu();
+    QAction* del = nullptr;
+    for (QAction* a : menu->actions())
+        if (a->text() == "Delete Message") del = a;
+    ASSERT_NE(del, nullptr);
+    del->trigger();
+    EXPECT_EQ(w->current()->status, 2);
+    EXPECT_TRUE(w->model().data(w->model().index(1, 0), Qt::FontRole).value<QFont>().strikeOut());
+
+    auto other = frame->newSession();
+    OP_CLOSE(*other, OpOpenShared, {MsgNmbrFile::Number});
+    other->MsgNmbr.setPhysical();
+    int marked = 0;
+    while (other->MsgNmbr.next()) {
+        if (uint8_t(other->MSG.DUMMY) != 0) {
+            ++marked;
+            EXPECT_EQ(uint32_t(other->MSG.MSGNUMBER), id);
+        }
+    }
+    OP_CLOSE(*other, OpClose, {MsgNmbrFile::Number});
+    EXPECT_EQ(marked, 1);
+    delete menu;
+}
+
+TEST_F(BrowseWindows, ALongTextIsShownInPagesWithTheirMarks) {
+    std::string text;
+    while (text.size() < 30000) text += "garden path words\n";
+    BrowseWindow* w = openForumBrowse({forumMessage(1, "Long", text)});
+    ASSERT_NE(w, nullptr);
+    ASSERT_EQ(w->pages().count(), 2u);
+    EXPECT_TRUE(w->textPane()->toPlainText().endsWith(" ..........<MORE>>"));
+    EXPECT_FALSE(w->previousPage());
+    ASSERT_TRUE(w->nextPage());
+    EXPECT_TRUE(w->textPane()->toPlainText().startsWith("<CONTINUED>> "));
+    EXPECT_FALSE(w->nextPage());
+}
+
+TEST_F(BrowseWindows, MessagesAnotherProgramImportsAppearOnRefreshAndToolsCanLocateThem) {
+    BrowseWindow* w = openForumBrowse(someMessages());
+    ASSERT_NE(w, nullptr);
+    auto other = frame->newSession();
+    import(*other, {forumMessage(9, "Tulips")}, "Garden Forum");
+    EXPECT_EQ(w->model().rowCount(), 5) << "rows are read when asked for";
+    w->refresh();
+    ASSERT_EQ(w->model().rowCount(), 6);
+    EXPECT_EQ(w->model().data(w->model().index(0, 1), Qt::DisplayRole).toString(), "Tulips");
+
+    // A tool asks for a message: the browse highlights it.
+    uint32_t last = w->model().rowAt(5)->id;
+    emit frame->locateMessageRequested(last);
+    ASSERT_NE(w->current(), nullptr);
+    EXPECT_EQ(w->current()->id, last);
+    EXPECT_EQ(frame->currentMessage().msgNumber, last);
+}
+
+TEST_F(BrowseWindows, BookmarkReturnsToTheRememberedMessage) {
+    BrowseWindow* w = openForumBrowse(someMessages());
+    ASSERT_NE(w, nullptr);
+    w->table()->setCurrentIndex(w->model().index(3, 0));
+    uint32_t marked = w->current()->id;
+    w->setBookmark();
+    w->switchMode(BrowseMode::Sender);
+    w->table()->setCurrentIndex(w->model().index(0, 0));
+    ASSERT_TRUE(w->resetToBookmark());
+    EXPECT_EQ(w->current()->id, marked);
+}
+
+TEST_F(BrowseWindows, TheSortPopUpMarksTheOrderInUse) {
+    BrowseWindow* w = openForumBrowse(someMessages());
+    ASSERT_NE(w, nullptr);
+    std::vector<uint32_t> ids;
+    for (int r = 0; r < w->model().rowCount(); ++r) ids.push_back(w->model().rowAt(r)->id);
+    auto s = frame->newSession();
+    ASSERT_TRUE(writeResultSet(*s, {ids[4], ids[0], ids[2]}));
+    w->switchMode(BrowseMode::Search);
+    EXPECT_EQ(w->model().rowCount(), 3);
+    ASSERT_TRUE(w->sortResults(OrderDate));
+    EXPECT_EQ(w->model().rowAt(0)->id, ids[0]) << "newest first";
+    EXPECT_FALSE(w->sortResults(OrderDate)) << "choosing the current order does nothing";
+    QMenu* menu = w->sortMenu();
+    QStringList texts;
+    for (QAction* a : menu->actions()) texts << a->text();
+    EXPECT_EQ(texts.join("|"), "+Sort by date|Sort by thread|Sort by section|Sort by sender|Sort by receiver");
+    delete menu;
+}
+
+TEST_F(BrowseWindows, TheMailBrowseShowsTheSubjectAndClosesWhenAForumBecomesActive) {
+    DbResult mail = addMailDatabase(*session, "Owner", "owner@example.com", {});
+    ASSERT_TRUE(mail.ok());
+    Fx m;
+    m.kind = "mail";
+    m.from = "Ann Lee <ann@example.org>";
+    m.to = "Owner <owner@example.com>";
+    m.subject = "Hello";
+    m.text = "Body.";
+    import(*session, {m}, "", mail.id);
+    import(*session, someMessages(), "Garden Forum");
+    Frame& f = openFrame();
+    ASSERT_TRUE(f.activateDatabase(mail.id));
+    EXPECT_EQ(f.openWindow("BrowseMsgNmbr"), nullptr) << "the forum browse is not for a mail database";
+    auto* w = qobject_cast<BrowseWindow*>(f.openWindow("BrowseMail"));
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->windowTitle(), "Mail Messages");
+    EXPECT_EQ(w->textPane()->toPlainText(), "Subject: Hello\n\nBody.");
+    ASSERT_TRUE(f.activateDatabase(findDatabaseByName(*session, "Garden Forum")));
+    QApplication::processEvents();
+    EXPECT_FALSE(f.isOpen("BrowseMail"));
+}
