@@ -216,3 +216,15 @@ TEST_F(BrowseWindows, TheMailBrowseShowsTheSubjectAndClosesWhenAForumBecomesActi
     QApplication::processEvents();
     EXPECT_FALSE(f.isOpen("BrowseMail"));
 }
+
+TEST_F(BrowseWindows, TheBrowseFollowsTheActiveDatabaseToAnotherForum) {
+    BrowseWindow* w = openForumBrowse(someMessages());
+    ASSERT_NE(w, nullptr);
+    import(*session, {forumMessage(7, "Hedges")}, "Hedge Forum");
+    ASSERT_TRUE(frame->activateDatabase(findDatabaseByName(*session, "Hedge Forum")));
+    QApplication::processEvents();
+    ASSERT_EQ(frame->window("BrowseMsgNmbr"), w);
+    ASSERT_EQ(w->model().rowCount(), 1);
+    EXPECT_EQ(w->model().data(w->model().index(0, 1), Qt::DisplayRole).toString(), "Hedges");
+    EXPECT_EQ(frame->currentMessage().msgNumber, w->current()->id);
+}

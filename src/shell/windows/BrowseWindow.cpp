@@ -1,6 +1,7 @@
 #include "shell/windows/BrowseWindow.h"
 
 #include <QApplication>
+#include <algorithm>
 #include <QCloseEvent>
 #include <QFontDatabase>
 #include <QHBoxLayout>
@@ -39,7 +40,7 @@ struct Tool {
 };
 const Tool tools[] = {
     {"ThreadTree", "Thread Tree", true}, {"ExportProc", "Export", false}, {"PrintProc", "Print", false},
-    {"ClassifyProc", "Classify", false}, {"StatusProc", "Status of Set", false},
+    {"ClassifyProc", "Classify", false}, {"StatusProc", "Message Status", false},
 };
 // Archive text as the pane holds it: the characters it stands for, lines
 // ended by line feeds alone.
@@ -63,6 +64,11 @@ BrowseWindow::BrowseWindow(Frame& frame, BrowseKind kind) : frame_(frame), kind_
         if (view_ && view_->isOpen() && isVisible() && view_->fileChanged()) refresh();
     });
     watch_->start(3000);
+    // Coming back to the window shows what changed while it was elsewhere.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
+        bool entering = now && isAncestorOf(now) && !(old && isAncestorOf(old));
+        if (entering && view_ && view_->isOpen() && view_->fileChanged()) refresh();
+    });
 }
 
 BrowseWindow::~BrowseWindow() {
@@ -214,8 +220,8 @@ void BrowseWindow::build() {
     lowerLayout->addWidget(text_, 1);
     split->addWidget(table_);
     split->addWidget(lower);
-    split->setStretchFactor(0, 1);
-    split->setStretchFactor(1, 1);
+    split->setStretchFactor(0, 3);
+    split->setStretchFactor(1, 2);
     layout->addWidget(split, 1);
 
     connect(previousPage_, &QPushButton::clicked, this, [this] { previousPage(); });
@@ -228,14 +234,22 @@ void BrowseWindow::build() {
 }
 
 void BrowseWindow::openView() {
-    model_.reset();
-    view_.reset();
-    session_ = frame_.newSession();
+    // The new session, view and list are built before the old ones go, which
+    // leave in the order they depend on each other.
+    auto session = frame_.newSession();
+    auto view = std::make_unique<BrowseView>(*session);
+    (void)view->open();
+    auto model = std::make_unique<BrowseModel>(*view);
+    QItemSelectionModel* oldSelection = table_->selectionModel();
+    table_->setModel(model.get());
+    delete oldSelection;
+    model_.swap(model);
+    view_.swap(view);
+    session_.swap(session);
+    model.reset();
+    view.reset();
+    session.reset();
     forumId_ = session_->Mem.ForumNumber;
-    view_ = std::make_unique<BrowseView>(*session_);
-    (void)view_->open();
-    model_ = std::make_unique<BrowseModel>(*view_);
-    table_->setModel(model_.get());
     connect(table_->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] { rowChanged(); });
     connect(model_.get(), &QAbstractItemModel::modelReset, this, [this] {
         if (model_->rowCount() == 0) rowChanged();
@@ -244,6 +258,10 @@ void BrowseWindow::openView() {
     std::vector<int> widths;
     int list = columnList(kind_);
     (void)ListCol(frame_.session(), 3, list, widths);
+    // Widths still at the installation's generic defaults were never set for
+    // this list: the browse's own suit its columns better.
+    const auto& generic = frame_.session().prefs.columnDefaults[std::size_t(list - 1)];
+    if (std::equal(generic.begin(), generic.end(), widths.begin(), widths.end())) widths.clear();
     for (int c = 0; c < model_->columnCount() - 1; ++c) {
         int w = c < int(widths.size()) && widths[std::size_t(c)] > 5 ? widths[std::size_t(c)]
                                                                       : defaultWidths[list - 1][c];
@@ -437,12 +455,6 @@ void BrowseWindow::refresh() {
     int at = model_->indexOf(keep);
     table_->verticalScrollBar()->setValue(top);
     selectRow(at >= 0 ? at : std::min(row, model_->rowCount() - 1));
-}
-
-bool BrowseWindow::event(QEvent* e) {
-    // Coming back to the window shows what changed while it was elsewhere.
-    if (e->type() == QEvent::WindowActivate && view_ && view_->isOpen() && view_->fileChanged()) refresh();
-    return QWidget::event(e);
 }
 
 void BrowseWindow::rowChanged() {

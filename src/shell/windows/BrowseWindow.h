@@ -70,7 +70,6 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* e) override;
-    bool event(QEvent* e) override;
 
 private:
     void build();
