@@ -228,3 +228,30 @@ TEST_F(BrowseWindows, TheBrowseFollowsTheActiveDatabaseToAnotherForum) {
     EXPECT_EQ(w->model().data(w->model().index(0, 1), Qt::DisplayRole).toString(), "Hedges");
     EXPECT_EQ(frame->currentMessage().msgNumber, w->current()->id);
 }
+
+TEST_F(BrowseWindows, TheKeyWordViewListsIndexedMessagesAndItsHitsMoveAcrossPages) {
+    std::string text = "A hedgehog at the start.\n";
+    while (text.size() < 30000) text += "filler words here\n";
+    text += "Another hedgehog near the end.\n";
+    std::vector<Fx> msgs = someMessages();
+    msgs.push_back(forumMessage(8, "Wildlife", text));
+    BrowseWindow* w = openForumBrowse(msgs);
+    ASSERT_NE(w, nullptr);
+    std::string out, err;
+    ASSERT_EQ(runCli({"--home", dir.path(), "index", "Garden Forum", "--full"}, &out, &err), 0) << err;
+
+    w->switchMode(BrowseMode::KeyWord);
+    EXPECT_EQ(w->model().rowCount(), 0) << "no word chosen yet";
+    ASSERT_TRUE(w->findLocator("hedgehog"));
+    ASSERT_EQ(w->model().rowCount(), 1);
+    EXPECT_EQ(w->pages().count(), 2u);
+    ASSERT_TRUE(w->nextHit());
+    EXPECT_EQ(w->pages().current(), 0u);
+    EXPECT_EQ(w->textPane()->textCursor().selectedText(), "hedgehog");
+    ASSERT_TRUE(w->nextHit());
+    EXPECT_EQ(w->pages().current(), 1u) << "the second hit lies on the second page";
+    EXPECT_EQ(w->textPane()->textCursor().selectedText(), "hedgehog");
+    EXPECT_FALSE(w->nextHit());
+    ASSERT_TRUE(w->previousHit());
+    EXPECT_EQ(w->pages().current(), 0u);
+}
