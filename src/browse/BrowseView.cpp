@@ -683,47 +683,38 @@ std::string BrowseView::text(const BrowseRow& row) {
     return body;
 }
 
+namespace {
+// Reads the record whose key fields are in the buffer under a hold, writes
+// value into its status byte and lets go.
+bool markHeld(Session& s, RecordFile& f, int key, Byte& status, uint8_t value) {
+    if (!HoldRec(s, f, key, true, {})) return false;
+    status = value;
+    bool ok = UppDat(s, f, UpdPut, UpdReport);
+    f.release();
+    return ok;
+}
+}  // namespace
+
 bool BrowseView::statusRecord(StatusTarget target, uint8_t value, const BrowseRow& row) {
     switch (target) {
-        case StatusTarget::Thread: {
+        case StatusTarget::Thread:
             s_.Threads.clearBuffer();
             s_.THR.THREADNUMBER = row.threadNumber;
-            if (!HoldRec(s_, s_.Threads, ThreadsFile::THREADKEY, true, {})) return false;
-            s_.THR.DUMMY = value;
-            bool ok = UppDat(s_, s_.Threads, UpdPut, UpdReport);
-            s_.Threads.release();
-            threads_.erase(row.threadNumber);
-            return ok;
-        }
-        case StatusTarget::Section: {
+            return markHeld(s_, s_.Threads, ThreadsFile::THREADKEY, s_.THR.DUMMY, value);
+        case StatusTarget::Section:
             s_.Sections.clearBuffer();
             s_.SEC.SECSYSID = row.secSysId;
-            if (!HoldRec(s_, s_.Sections, SectionsFile::SYSIDKEY, true, {})) return false;
-            s_.SEC.DUMMY = value;
-            bool ok = UppDat(s_, s_.Sections, UpdPut, UpdReport);
-            s_.Sections.release();
-            return ok;
-        }
-        case StatusTarget::Partner: {
+            return markHeld(s_, s_.Sections, SectionsFile::SYSIDKEY, s_.SEC.DUMMY, value);
+        case StatusTarget::Partner:
             s_.Person.clearBuffer();
             s_.PER.PERSONID = row.pairId;
-            if (!HoldRec(s_, s_.Person, PersonFile::PERSONKEY, true, {})) return false;
-            s_.PER.DUMMY = value;
-            bool ok = UppDat(s_, s_.Person, UpdPut, UpdReport);
-            s_.Person.release();
-            return ok;
-        }
+            return markHeld(s_, s_.Person, PersonFile::PERSONKEY, s_.PER.DUMMY, value);
         case StatusTarget::Database: {
             OP_CLOSE(s_, OpOpenShared, {ForumsFile::Number});
             s_.Forums.clearBuffer();
             s_.FOR.ID = s_.Mem.ForumNumber;
-            bool ok = HoldRec(s_, s_.Forums, ForumsFile::FORUMKEY, true, {}) != 0;
-            if (ok) {
-                s_.FOR.DUMMY = value;
-                ok = UppDat(s_, s_.Forums, UpdPut, UpdReport);
-                s_.Forums.release();
-                if (ok) s_.Mem.ForumCheck = value;
-            }
+            bool ok = markHeld(s_, s_.Forums, ForumsFile::FORUMKEY, s_.FOR.DUMMY, value);
+            if (ok) s_.Mem.ForumCheck = value;
             OP_CLOSE(s_, OpClose, {ForumsFile::Number});
             return ok;
         }

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <set>
 
+#include "browse/BrowseTestKit.h"
 #include "browse/BrowseView.h"
 #include "database/Catalogue.h"
 #include "database/Common.h"
@@ -57,13 +58,7 @@ struct BrowseArchive : ::testing::Test {
 
     void importInto(Session& session, const std::vector<Fx>& msgs, const std::string& forum = "Test Forum",
                      uint32_t mailbox = 0) {
-        std::string name = "in" + std::to_string(++runs) + ".fix";
-        writeFile(files / name, fixtureText(msgs));
-        ImportDefinition d = fixtureDefinition(files.path(), {name});
-        if (mailbox) d.mailbox = mailbox;
-        else d.forumName = forum;
-        RunOutcome r = runImport(session, d);
-        ASSERT_TRUE(r.ok) << r.failure;
+        importFixture(session, files, runs, msgs, forum, mailbox);
     }
     void SetUp() override {
         importInto(s, forumMessages());

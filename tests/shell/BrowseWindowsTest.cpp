@@ -1,6 +1,6 @@
 // The browse windows over a small archive, driven without a display.
 // The import kit comes before any Qt header: Qt defines "slots" as a macro.
-#include "import/ImportTestKit.h"
+#include "browse/BrowseTestKit.h"
 
 #include <QAction>
 #include <QApplication>
@@ -37,13 +37,7 @@ struct BrowseWindows : FrameFixture {
         return m;
     }
     void import(Session& s, const std::vector<Fx>& msgs, const std::string& forum, uint32_t mailbox = 0) {
-        std::string name = "in" + std::to_string(++runs) + ".fix";
-        writeFile(files / name, fixtureText(msgs));
-        ImportDefinition d = fixtureDefinition(files.path(), {name});
-        if (mailbox) d.mailbox = mailbox;
-        else d.forumName = forum;
-        RunOutcome r = runImport(s, d);
-        ASSERT_TRUE(r.ok) << r.failure;
+        importFixture(s, files, runs, msgs, forum, mailbox);
     }
     BrowseWindow* openForumBrowse(const std::vector<Fx>& msgs) {
         import(*session, msgs, "Garden Forum");
