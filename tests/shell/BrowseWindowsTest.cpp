@@ -3,6 +3,8 @@
 #include "browse/BrowseTestKit.h"
 
 #include <QAction>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QApplication>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -12,6 +14,7 @@
 #include "ShellFixture.h"
 #include "database/Catalogue.h"
 #include "people/Databases.h"
+#include "shell/windows/BrowseLookup.h"
 #include "shell/windows/BrowseModel.h"
 #include "shell/windows/BrowseWindow.h"
 
@@ -248,4 +251,26 @@ TEST_F(BrowseWindows, TheKeyWordViewListsIndexedMessagesAndItsHitsMoveAcrossPage
     EXPECT_FALSE(w->nextHit());
     ASSERT_TRUE(w->previousHit());
     EXPECT_EQ(w->pages().current(), 0u);
+}
+
+TEST_F(BrowseWindows, TheLookupListStartsAtTheTypedLettersAndReturnsTheChosenEntry) {
+    BrowseWindow* w = openForumBrowse(someMessages());
+    ASSERT_NE(w, nullptr);
+    auto s = frame->newSession();
+    BrowseLookup threads(*s, LookupKind::Threads, "Look up thread");
+    QStringList all;
+    for (int i = 0; i < threads.list()->count(); ++i) all << threads.list()->item(i)->text();
+    EXPECT_EQ(all, (QStringList{"Apples", "Pears", "Roses"}));
+    threads.typed()->setText("p");
+    ASSERT_GE(threads.list()->count(), 1);
+    EXPECT_EQ(threads.list()->item(0)->text(), "Pears");
+    emit threads.list()->itemActivated(threads.list()->item(0));
+    EXPECT_EQ(threads.result(), QDialog::Accepted);
+    EXPECT_EQ(threads.chosenText(), "Pears");
+
+    // The chosen thread limits the view in the thread tab.
+    w->switchMode(BrowseMode::Thread);
+    w->view().setFilter(threads.chosenId());
+    w->model().showFirst();
+    EXPECT_EQ(w->model().rowCount(), 2);
 }
