@@ -274,3 +274,28 @@ TEST_F(BrowseWindows, TheLookupListStartsAtTheTypedLettersAndReturnsTheChosenEnt
     w->model().showFirst();
     EXPECT_EQ(w->model().rowCount(), 2);
 }
+
+TEST_F(BrowseWindows, ARefreshFarDownTheListKeepsTheHighlightAndNewRowsWaitAboveIt) {
+    std::vector<Fx> msgs;
+    for (int i = 1; i <= 260; ++i) msgs.push_back(forumMessage(i % 28 + 1, "Topic " + std::to_string(i % 7)));
+    for (int i = 0; i < int(msgs.size()); ++i) msgs[std::size_t(i)].number = uint32_t(1000 + i);
+    BrowseWindow* w = openForumBrowse(msgs);
+    ASSERT_NE(w, nullptr);
+    while (w->model().canFetchMore({})) w->model().fetchMore({});
+    ASSERT_EQ(w->model().rowCount(), 260);
+    w->table()->setCurrentIndex(w->model().index(240, 0));
+    uint32_t chosen = w->current()->id;
+
+    auto other = frame->newSession();
+    Fx fresh = forumMessage(1, "Brand new");
+    fresh.date = "2025-01-01 10:00:00";
+    fresh.number = 5000;
+    import(*other, {fresh}, "Garden Forum");
+    w->refresh();
+    ASSERT_NE(w->current(), nullptr);
+    EXPECT_EQ(w->current()->id, chosen);
+    while (w->model().fetchFront()) {
+    }
+    EXPECT_EQ(w->model().data(w->model().index(0, 1), Qt::DisplayRole).toString(), "Brand new");
+    EXPECT_EQ(w->model().rowCount(), 261);
+}

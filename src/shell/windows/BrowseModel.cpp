@@ -1,6 +1,7 @@
 #include "shell/windows/BrowseModel.h"
 
 #include <QFont>
+#include <algorithm>
 #include <QPalette>
 
 #include "shell/Shell.h"
@@ -105,16 +106,21 @@ void BrowseModel::showFrom(const BrowseRow& row) {
     atEnd_ = end;
 }
 
-void BrowseModel::refresh() {
+void BrowseModel::refresh(int around) {
     view_.clearCaches();
     if (view_.isListMode()) view_.reloadList();
-    std::size_t want = std::max<std::size_t>(rows_.size(), std::size_t(pageRows));
+    // Read again from a page above the given row to a page or two below it:
+    // a long list held after much scrolling is not read again whole.
+    int n = int(rows_.size());
+    around = std::min(around, n - 1);
+    int begin = std::max(0, around - pageRows);
+    std::size_t want = std::size_t(std::max(pageRows, std::min(n - begin, around - begin + 2 * pageRows)));
     std::vector<BrowseRow> rows;
-    bool start = atStart_ || rows_.empty();
+    bool start = rows_.empty() || (atStart_ && begin == 0);
     if (start) {
         rows = view_.first(want);
     } else {
-        rows = view_.from(rows_.front(), want);
+        rows = view_.from(rows_[std::size_t(begin)], want);
         start = rows.empty() || view_.before(rows.front(), 1).empty();
     }
     bool end = rows.size() < want;

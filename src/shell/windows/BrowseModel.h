@@ -33,8 +33,8 @@ public:
     int fetchFront();
     // Drops rows far from the given row; returns how many went before it.
     int trimAround(int row);
-    // Reads the rows held afresh: new rows appear, vanished ones go.
-    void refresh();
+    // Reads the rows around row afresh: new rows appear, vanished ones go.
+    void refresh(int around);
     bool atStart() const { return atStart_; }
 
     const BrowseRow* rowAt(int i) const;

@@ -450,11 +450,13 @@ void BrowseWindow::refresh() {
     (void)view_->fileChanged();
     int row = table_->currentIndex().row();
     uint32_t keep = current() ? current()->id : 0;
+    uint32_t firstId = model_->rowAt(0) ? model_->rowAt(0)->id : 0;
     int top = table_->verticalScrollBar()->value();
-    model_->refresh();
+    model_->refresh(row);
     int at = model_->indexOf(keep);
-    table_->verticalScrollBar()->setValue(top);
-    selectRow(at >= 0 ? at : std::min(row, model_->rowCount() - 1));
+    // The list stays where it was when it still starts at the same row.
+    if (model_->rowAt(0) && model_->rowAt(0)->id == firstId) table_->verticalScrollBar()->setValue(top);
+    selectRow(at >= 0 ? at : std::max(0, std::min(row, model_->rowCount() - 1)));
 }
 
 void BrowseWindow::rowChanged() {
