@@ -28,6 +28,15 @@ struct BrowseWindows : FrameFixture {
     TempDir files;
     int runs = 0;
 
+    // The windows close as the user closes them (saving their columns)
+    // before the frame goes.
+    void TearDown() override {
+        if (!frame) return;
+        for (WindowGroup g : {WindowGroup::Find, WindowGroup::Import, WindowGroup::NotTools}) frame->closeGroup(g);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_TRUE(frame->openWindows().empty());
+    }
+
     static Fx forumMessage(int i, const std::string& subject, const std::string& text = "") {
         Fx m;
         m.number = uint32_t(500 + i);
