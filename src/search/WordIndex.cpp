@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "database/Common.h"
+#include "search/ScratchFiles.h"
 
 namespace quill {
 
@@ -26,6 +27,9 @@ bool openIndexFile(Session& s, RecordFile& f) {
     std::string name = buildName(s, f.number());
     std::error_code ec;
     std::filesystem::create_directories(dirOf(name), ec);
+    // The result set is rebuilt by every search: its commits need not wait
+    // for the disk.
+    if (f.number() == SearchFile::Number) (void)markScratchFile(name);
     Status st = f.open();
     bool created = false;
     if (!st && (st.code() == FileNotFoundErr || (st.code() == BadRecErr && f.desc().alwaysRecreate))) {
@@ -393,6 +397,7 @@ void WordIndexRun::scan() {
 }
 
 void WordIndexRun::finish() {
+    int64_t texts = s_.MsgText.records();
     closeTexts(s_);
     filesOpen_ = false;
     int64_t messages = store_.messageCount();
@@ -414,15 +419,17 @@ void WordIndexRun::finish() {
             report_.stopWordsAdded.push_back(w.word);
             ok = store_.deleteWord(w.id);
         } else if (w.id < counts_.size() && counts_[w.id] != w.count) {
-            w.count = counts_[w.id];
-            ok = store_.putWord(w);
+            ok = store_.setCount(w.id, counts_[w.id]);
         }
     }
     ok = ok && store_.commit();
     if (!ok) return fail("The word index cannot be written: " + store_.error());
     report_.words = int64_t(all.size() - report_.stopWordsAdded.size());
     if (!addStopWords(s_, report_.stopWordsAdded)) return fail("The stop words cannot be written.");
-    if (!setIndexNeedsUpdate(s_, 0)) return fail("The database's index flag cannot be stored.");
+    // Messages that another program imported while this run read the texts
+    // may have been missed: the flag that import raised then stays.
+    if (texts <= messages && !setIndexNeedsUpdate(s_, 0))
+        return fail("The database's index flag cannot be stored.");
     phase_ = Phase::Done;
     s_.IndexingInProgress = false;
 }

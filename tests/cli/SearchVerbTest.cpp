@@ -56,6 +56,30 @@ TEST_F(SearchVerb, IndexThenSearchPrintsOneHitPerLineNewestNumberFirst) {
     EXPECT_NE(out.find("up to date"), std::string::npos) << out;
 }
 
+TEST_F(SearchVerb, SearchOnAnIndexOutOfDateAfterAnImportSaysSoButStillLists) {
+    ASSERT_EQ(cli({"index", "Owner", "--full"}), 0) << err;
+    ASSERT_EQ(cli({"search", "Owner", "budget"}), 0) << err;
+    EXPECT_EQ(err.find("out of date"), std::string::npos) << err;
+
+    Fx m;
+    m.kind = "mail";
+    m.date = "2024-03-09 09:00:00";
+    m.from = "Ann Lee <ann@example.org>";
+    m.to = "Owner <owner@example.com>";
+    m.subject = "Note 4";
+    m.text = "The budget again.";
+    writeFile(files / "more.fix", fixtureText({m}));
+    ASSERT_EQ(cli({"import", "--type", "Test Fixture", "--mailbox", "Owner", files / "more.fix"}), 0) << err;
+    ASSERT_EQ(cli({"search", "Owner", "budget"}), 0) << err;
+    EXPECT_NE(err.find("the word index is out of date"), std::string::npos) << err;
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 2) << out;  // the new mail is not indexed yet
+
+    ASSERT_EQ(cli({"index", "Owner", "--partial"}), 0) << err;
+    ASSERT_EQ(cli({"search", "Owner", "budget"}), 0) << err;
+    EXPECT_EQ(err.find("out of date"), std::string::npos) << err;
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 3) << out;
+}
+
 TEST_F(SearchVerb, TopicsAttachToTheResultSetAndKeyWordsLinkMatchingMessages) {
     ASSERT_EQ(cli({"index", "Owner"}), 0) << err;
     ASSERT_EQ(cli({"topics", "Owner", "add", "Money"}), 0) << err;

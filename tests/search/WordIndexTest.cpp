@@ -37,6 +37,15 @@ struct WordIndexTest : SearchArchive {
         IndexStore::Word w = store.findWord(word);
         return w.id ? store.postings(w.id) : std::vector<uint32_t>{};
     }
+    // FOR:WORDLISTINDEXNEEDSUPDATE as stored in the catalogue row.
+    int32_t storedFlag() {
+        OP_CLOSE(s, OpOpenShared, {ForumsFile::Number});
+        s.Forums.clearBuffer();
+        s.FOR.ID = s.Mem.ForumNumber;
+        int32_t v = s.Forums.get(ForumsFile::FORUMKEY) ? int32_t(s.FOR.WORDLISTINDEXNEEDSUPDATE) : -1;
+        OP_CLOSE(s, OpClose, {ForumsFile::Number});
+        return v;
+    }
     uint32_t wordIdOf(const std::string& word) {
         IndexStore store;
         EXPECT_TRUE(openIndexStore(s, store));
@@ -76,6 +85,26 @@ TEST_F(WordIndexTest, PartialIndexesOnlyTheNewMessagesAndKeepsWordIdentifiers) {
     EXPECT_EQ(postingsOf("BANANA"), (std::vector<uint32_t>{5, 10, 11}));
     EXPECT_EQ(wordList()["BANANA"], 3);
     EXPECT_EQ(wordList()["ELDER"], 1);
+    EXPECT_EQ(s.Mem.WordListIndexNeedsUpdate, 0);
+}
+
+TEST_F(WordIndexTest, ImportIntoAnIndexedDatabaseRaisesTheOutOfDateFlagWithItsMessages) {
+    importForum({forum(1, "apple")});
+    EXPECT_EQ(storedFlag(), 1);  // a new database has no index yet
+    index(IndexMode::Full);
+    EXPECT_EQ(storedFlag(), 0);
+
+    // Messages that are all duplicates store nothing: the index stays current.
+    importForum({forum(1, "apple")});
+    EXPECT_EQ(storedFlag(), 0);
+    EXPECT_EQ(s.Mem.WordListIndexNeedsUpdate, 0);
+
+    importForum({forum(2, "banana")});
+    EXPECT_EQ(storedFlag(), 1);
+    EXPECT_EQ(s.Mem.WordListIndexNeedsUpdate, 1);
+    IndexReport r = index(IndexMode::Partial);
+    EXPECT_EQ(r.indexed, 1);
+    EXPECT_EQ(storedFlag(), 0);
     EXPECT_EQ(s.Mem.WordListIndexNeedsUpdate, 0);
 }
 
