@@ -51,7 +51,11 @@ bool registered(std::string_view name) {
 // Runs for every connection the process opens, after its main file is open.
 int onOpen(sqlite3* db, const char**, const sqlite3_api_routines*) {
     const char* name = sqlite3_db_filename(db, "main");
-    if (name && *name && registered(name)) sqlite3_exec(db, "PRAGMA synchronous=OFF", nullptr, nullptr, nullptr);
+    // The journal file stays between commits (its header is cleared instead
+    // of the file being removed), which spares two directory changes per
+    // search; it still guards every commit against a crash of the program.
+    if (name && *name && registered(name))
+        sqlite3_exec(db, "PRAGMA synchronous=OFF; PRAGMA journal_mode=PERSIST", nullptr, nullptr, nullptr);
     return SQLITE_OK;
 }
 
