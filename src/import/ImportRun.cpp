@@ -891,6 +891,9 @@ void ImportRun::databaseDone() {
 }
 
 bool ImportRun::commitDue() const {
+    // The transaction that holds the catalogue row ends with its first slice,
+    // so that other programs wait for the catalogue no longer than that.
+    if (txnHasCatalogue_ && sinceCommit_ > 0) return true;
     if (sinceCommit_ <= kCommitAfter) return false;
     if (opt_.commitSeconds <= 0 || sinceCommit_ >= opt_.commitMost) return true;
     return std::chrono::steady_clock::now() - txnBegun_ >= std::chrono::duration<double>(opt_.commitSeconds);
