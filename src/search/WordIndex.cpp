@@ -260,6 +260,7 @@ void WordIndexRun::start() {
     openTexts(s_);
     filesOpen_ = true;
     total_ = s_.MsgText.records();
+    textsAtStart_ = total_;
     report_.messages = total_;
     settings_ = loadIndexSettings(s_);
     tables_ = loadWordTables(s_, settings_.wordSet);
@@ -445,7 +446,7 @@ void WordIndexRun::finish() {
     if (!addStopWords(s_, report_.stopWordsAdded)) return fail("The stop words cannot be written.");
     // Messages that another program imported while this run read the texts
     // may have been missed: the flag that import raised then stays.
-    if (texts <= messages && !setIndexNeedsUpdate(s_, 0))
+    if (texts <= textsAtStart_ && !setIndexNeedsUpdate(s_, 0))
         return fail("The database's index flag cannot be stored.");
     phase_ = Phase::Done;
     s_.IndexingInProgress = false;

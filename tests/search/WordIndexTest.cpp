@@ -108,6 +108,31 @@ TEST_F(WordIndexTest, ImportIntoAnIndexedDatabaseRaisesTheOutOfDateFlagWithItsMe
     EXPECT_EQ(s.Mem.WordListIndexNeedsUpdate, 0);
 }
 
+TEST_F(WordIndexTest, AnImportLandingWhileTheRunReadsLeavesTheFlagRaised) {
+    importForum({forum(1, "apple"), forum(2, "banana"), forum(3, "cherry")});
+    index(IndexMode::Full);
+    WordIndexRun run(s, IndexMode::Full);
+    run.sliceSize = 1;
+    ASSERT_TRUE(run.step());  // started
+    ASSERT_TRUE(run.step());  // one message read
+
+    // Another program imports into the same database meanwhile.
+    RecordingInterface otherUi;
+    auto other = inst.another(otherUi);
+    writeFile(files / "late.fix", fixtureText({forum(4, "damson")}));
+    ImportDefinition d = fixtureDefinition(files.path(), {"late.fix"});
+    d.forumName = "Test Forum";
+    RunOutcome r = runImport(*other, d);
+    ASSERT_TRUE(r.ok) << r.failure;
+
+    run.runToEnd();
+    ASSERT_FALSE(run.failed()) << run.failure();
+    EXPECT_EQ(storedFlag(), 1);
+    index(IndexMode::Partial);
+    EXPECT_EQ(storedFlag(), 0);
+    EXPECT_EQ(postingsOf("DAMSON"), (std::vector<uint32_t>{4}));
+}
+
 TEST_F(WordIndexTest, RecountRecommendsPartialForUnindexedMessagesAndFullForChangedWordDefinitions) {
     importForum({forum(1, "one two")});
     WordIndexRun first(s, IndexMode::Recount);
