@@ -561,6 +561,9 @@ void ImportRun::openDatabase() {
         storeProgress_ += lost;
         return;
     }
+    // An indexed database's word index goes out of date with the first
+    // message stored into it; a database already flagged is left alone.
+    raiseIndexFlag_ = s_.Mem.WordListIndexNeedsUpdate == 0;
     openFiles_ = StoreWriter::databaseFileNumbers(current_.type);
     for (int n : openFiles_) OP_CLOSE(s_, OpOpenShared, {n});
     display_.targetRecords = uint32_t(current_.type == TypeMail ? s_.Mail.records() : s_.MsgNmbr.records());
@@ -583,7 +586,12 @@ void ImportRun::openDatabase() {
 
 bool ImportRun::beginTransaction() {
     if (txnOpen_) return true;
-    if (!beginWrites(s_, writer_.transactionFiles(current_.type))) return false;
+    std::vector<RecordFile*> files = writer_.transactionFiles(current_.type);
+    // The catalogue row joins the transaction only while the index flag is
+    // still to be raised: other programs write the catalogue too.
+    if (raiseIndexFlag_) files.push_back(&s_.Forums);
+    if (!beginWrites(s_, files)) return false;
+    txnHasCatalogue_ = raiseIndexFlag_;
     // Another import may have committed sections and threads since this
     // run last read them: a thread is found, never made twice, and a
     // message stored again stays in the thread that counts it.
@@ -597,10 +605,29 @@ bool ImportRun::commitTransaction() {
     if (!txnOpen_) return true;
     txnOpen_ = false;
     batchFirstSet_ = false;
+    // The out-of-date flag of the word index is raised in the transaction
+    // that stores the messages: no index run can see them without it.
+    bool flagRaised = false;
+    if (txnHasCatalogue_ && pendingImported_ > 0) {
+        s_.Forums.clearBuffer();
+        s_.FOR.ID = current_.id;
+        if (s_.Forums.get(ForumsFile::FORUMKEY) && int32_t(s_.FOR.WORDLISTINDEXNEEDSUPDATE) == 0) {
+            s_.FOR.WORDLISTINDEXNEEDSUPDATE = 1;
+            if (!UppDat(s_, s_.Forums, UpdPut, UpdReportRollback)) {
+                forgetPending();
+                return false;
+            }
+        }
+        flagRaised = true;
+    }
     if (!s_.store.commit()) {
         warn("Transaction Frame Error!\r\n" + s_.store.errorText(), "Warning!");
         forgetPending();
         return false;  // sinceCommit_ still tells how many were lost
+    }
+    if (flagRaised) {
+        raiseIndexFlag_ = false;
+        if (s_.Mem.ForumNumber == current_.id) s_.Mem.WordListIndexNeedsUpdate = 1;
     }
     // Only now are the messages of the transaction stored.
     display_.imported += pendingImported_;
@@ -864,6 +891,9 @@ void ImportRun::databaseDone() {
 }
 
 bool ImportRun::commitDue() const {
+    // The transaction that holds the catalogue row ends with its first slice,
+    // so that other programs wait for the catalogue no longer than that.
+    if (txnHasCatalogue_ && sinceCommit_ > 0) return true;
     if (sinceCommit_ <= kCommitAfter) return false;
     if (opt_.commitSeconds <= 0 || sinceCommit_ >= opt_.commitMost) return true;
     return std::chrono::steady_clock::now() - txnBegun_ >= std::chrono::duration<double>(opt_.commitSeconds);

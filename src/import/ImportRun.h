@@ -222,6 +222,8 @@ private:
     uint32_t writerSkipped_ = 0;
     bool exhausted_ = false;
     bool txnOpen_ = false;
+    bool raiseIndexFlag_ = false;    // FOR:WORDLISTINDEXNEEDSUPDATE of current_ is still 0
+    bool txnHasCatalogue_ = false;   // the open transaction holds the catalogue
     std::chrono::steady_clock::time_point txnBegun_{};
     bool dbOpen_ = false;            // current_ is selected with its files open
     double storeProgress_ = 0;

@@ -49,7 +49,7 @@ namespace {
 
 enum Slot {
     SFindWord, SFindWordId, SPutWord, SDelWord, SDelWordPostings, SPostings, SAddBlock, SWordsOf, SAddMessage,
-    SDelMessage, SDelWordBlocks, SMeta, SSetMeta, SSlots
+    SDelMessage, SDelWordBlocks, SMeta, SSetMeta, SSetCount, SSlots
 };
 
 }  // namespace
@@ -178,6 +178,17 @@ bool IndexStore::putWord(const Word& w) {
     sqlite3_bind_int64(st, 1, w.id);
     sqlite3_bind_text(st, 2, w.word.data(), int(w.word.size()), SQLITE_STATIC);
     sqlite3_bind_int64(st, 3, w.count);
+    int rc = sqlite3_step(st);
+    sqlite3_reset(st);
+    return rc == SQLITE_DONE || fail();
+}
+
+bool IndexStore::setCount(uint32_t id, int32_t count) {
+    // An update in place: the word's key entry stays where it is.
+    sqlite3_stmt* st = prep(SSetCount, "UPDATE words SET count = ? WHERE id = ?");
+    if (!st) return false;
+    sqlite3_bind_int64(st, 1, count);
+    sqlite3_bind_int64(st, 2, id);
     int rc = sqlite3_step(st);
     sqlite3_reset(st);
     return rc == SQLITE_DONE || fail();

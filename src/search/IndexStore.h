@@ -64,6 +64,7 @@ public:
     Word findWordId(uint32_t id);
     uint32_t maxWordId();
     [[nodiscard]] bool putWord(const Word& w);     // insert or replace
+    [[nodiscard]] bool setCount(uint32_t id, int32_t count);
     [[nodiscard]] bool deleteWord(uint32_t id);    // with its postings
 
     // The messages of a word in ascending order; scanned counts the entries read.

@@ -616,25 +616,21 @@ std::vector<uint32_t> readResultSet(Session& s) {
 bool writeResultSet(Session& s, const std::vector<uint32_t>& ids) {
     bool wasOpen = s.Search.isOpen();
     if (!openIndexFile(s, s.Search)) return false;
-    // Emptied, appended without key updates and the keys rebuilt inside one
-    // transaction: a failed write leaves it uncommitted and the old set stands.
+    // Emptied and refilled inside one transaction: another reader sees the
+    // old set or the new one, and a failed write leaves the old set standing.
     if (!beginWrites(s, {&s.Search})) {
         if (!wasOpen) (void)s.Search.close();
         return false;
     }
     bool ok = bool(s.Search.empty());
+    // Rows are added with their keys kept: dropping and rebuilding the keys
+    // changes the file's schema, which costs more than the key updates of
+    // a result set.
     for (std::size_t i = 0; ok && i < ids.size(); ++i) {
         s.Search.clearBuffer();
         s.SEA.SORT = uint32_t(i + 1);
         s.SEA.ID = ids[i];
-        ok = UppDat(s, s.Search, UpdAppend, UpdReportRollback);
-    }
-    if (ok) {
-        Status b = s.Search.build();
-        if (!b && b.code() != DupKeyErr) {
-            s.tell(s.store.errorText(), "Search");
-            ok = false;
-        }
+        ok = UppDat(s, s.Search, UpdAdd, UpdReportRollback);
     }
     if (ok) ok = bool(s.store.commit());
     if (!ok && s.store.inTransaction()) (void)s.store.rollback();

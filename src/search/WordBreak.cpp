@@ -41,40 +41,17 @@ std::string WordTables::signature() const {
     return sig;
 }
 
-void breakWords(std::string_view text, const WordTables& t, const std::function<void(const WordHit&)>& f) {
+const std::array<char, 256>& upperTable() {
     static const auto upper = [] {
         std::array<char, 256> u{};
         for (unsigned ch = 0; ch < 256; ++ch) u[ch] = char(upper1252(static_cast<unsigned char>(ch)));
         return u;
     }();
-    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-    const std::size_t n = text.size();
-    std::size_t i = 0;
-    WordHit hit;
-    while (i < n) {
-        if (!t.StartWordHash[p[i]] || t.IsJunkHash[p[i]]) {
-            ++i;
-            continue;
-        }
-        std::size_t start = i;
-        // Run over the inside characters (and junk), remembering where the
-        // last character that may end a word stood.
-        std::size_t j = i + 1;
-        while (j < n && (t.InWordHash[p[j]] || t.IsJunkHash[p[j]])) ++j;
-        std::size_t end = j;
-        // The inside rule comes first: the word is cut back to its last
-        // character that may end a word; the start character always stays.
-        while (end > start + 1 && (!t.EndWordHash[p[end - 1]] || t.IsJunkHash[p[end - 1]])) --end;
-        hit.word.clear();
-        for (std::size_t k = start; k < end; ++k)
-            if (!t.IsJunkHash[p[k]]) hit.word += upper[p[k]];
-        if (!hit.word.empty() && hit.word.size() <= kMaxWordLength) {
-            hit.start = start;
-            hit.end = end;
-            f(hit);
-        }
-        i = j;
-    }
+    return upper;
+}
+
+void breakWords(std::string_view text, const WordTables& t, const std::function<void(const WordHit&)>& f) {
+    forEachWord(text, t, f);
 }
 
 std::vector<std::string> wordsOf(std::string_view text, const WordTables& t) {

@@ -52,6 +52,9 @@ struct WordHit {
 // flag. Words are given in upper case, in text order; words longer than
 // kMaxWordLength are skipped.
 void breakWords(std::string_view text, const WordTables& t, const std::function<void(const WordHit&)>& f);
+// The same with the callback inlined, for the indexing's hot loop.
+template <class F>
+void forEachWord(std::string_view text, const WordTables& t, F&& f);
 std::vector<std::string> wordsOf(std::string_view text, const WordTables& t);
 
 // Settings that change only future indexing.
@@ -82,5 +85,41 @@ IndexSettings loadIndexSettings(Session& s);
 WordTables loadWordTables(Session& s, const std::string& setName);
 // Stores a set's flags in WordChars (replacing its rows).
 [[nodiscard]] bool saveWordTables(Session& s, const std::string& setName, const WordTables& t);
+
+// Windows-1252 upper case of every character code.
+const std::array<char, 256>& upperTable();
+
+template <class F>
+void forEachWord(std::string_view text, const WordTables& t, F&& f) {
+    const std::array<char, 256>& upper = upperTable();
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t n = text.size();
+    std::size_t i = 0;
+    WordHit hit;
+    while (i < n) {
+        if (!t.StartWordHash[p[i]] || t.IsJunkHash[p[i]]) {
+            ++i;
+            continue;
+        }
+        std::size_t start = i;
+        // Run over the inside characters (and junk), remembering where the
+        // last character that may end a word stood.
+        std::size_t j = i + 1;
+        while (j < n && (t.InWordHash[p[j]] || t.IsJunkHash[p[j]])) ++j;
+        std::size_t end = j;
+        // The inside rule comes first: the word is cut back to its last
+        // character that may end a word; the start character always stays.
+        while (end > start + 1 && (!t.EndWordHash[p[end - 1]] || t.IsJunkHash[p[end - 1]])) --end;
+        hit.word.clear();
+        for (std::size_t k = start; k < end; ++k)
+            if (!t.IsJunkHash[p[k]]) hit.word += upper[p[k]];
+        if (!hit.word.empty() && hit.word.size() <= kMaxWordLength) {
+            hit.start = start;
+            hit.end = end;
+            f(static_cast<const WordHit&>(hit));
+        }
+        i = j;
+    }
+}
 
 }  // namespace quill

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "database/Common.h"
+#include "search/ScratchFiles.h"
 
 namespace quill {
 
@@ -26,6 +27,9 @@ bool openIndexFile(Session& s, RecordFile& f) {
     std::string name = buildName(s, f.number());
     std::error_code ec;
     std::filesystem::create_directories(dirOf(name), ec);
+    // The result set is rebuilt by every search: its commits need not wait
+    // for the disk.
+    if (f.number() == SearchFile::Number) (void)markScratchFile(name);
     Status st = f.open();
     bool created = false;
     if (!st && (st.code() == FileNotFoundErr || (st.code() == BadRecErr && f.desc().alwaysRecreate))) {
@@ -150,8 +154,25 @@ bool ensureWordList(Session& s) {
 // Word identifiers in memory
 
 uint32_t WordIds::hashOf(std::string_view w) {
-    uint64_t h = 1469598103934665603ull;
-    for (unsigned char c : w) h = (h ^ c) * 1099511628211ull;
+    // Eight bytes at a time (the tail zero-padded), each step a multiply and
+    // a shift: most words take one or two steps instead of one per byte.
+    uint64_t h = uint64_t(w.size()) * 0x9E3779B97F4A7C15ull;
+    std::size_t i = 0;
+    auto mix = [&h](uint64_t c) {
+        h = (h ^ c) * 0xBF58476D1CE4E5B9ull;
+        h ^= h >> 29;
+    };
+    for (; i + 8 <= w.size(); i += 8) {
+        uint64_t c;
+        std::memcpy(&c, w.data() + i, 8);
+        mix(c);
+    }
+    if (i < w.size()) {
+        uint64_t c = 0;
+        std::memcpy(&c, w.data() + i, w.size() - i);
+        mix(c);
+    }
+    h *= 0x94D049BB133111EBull;
     return uint32_t(h ^ (h >> 32));
 }
 
@@ -239,6 +260,7 @@ void WordIndexRun::start() {
     openTexts(s_);
     filesOpen_ = true;
     total_ = s_.MsgText.records();
+    textsAtStart_ = total_;
     report_.messages = total_;
     settings_ = loadIndexSettings(s_);
     tables_ = loadWordTables(s_, settings_.wordSet);
@@ -311,7 +333,7 @@ void WordIndexRun::indexMessage(uint32_t sysid, const std::string& text) {
     // Each word is counted once per message: a stamp per word marks the
     // message that counted it last.
     ++messageSerial_;
-    breakWords(std::string_view(text).substr(b, e - b), tables_, [&](const WordHit& h) {
+    forEachWord(std::string_view(text).substr(b, e - b), tables_, [&](const WordHit& h) {
         uint32_t id = wordId(h.word);
         if (id == WordIds::kStopWord) return;
         if (id >= seenIn_.size()) seenIn_.resize(std::size_t(id) + 1024, 0);
@@ -393,6 +415,7 @@ void WordIndexRun::scan() {
 }
 
 void WordIndexRun::finish() {
+    int64_t texts = s_.MsgText.records();
     closeTexts(s_);
     filesOpen_ = false;
     int64_t messages = store_.messageCount();
@@ -414,15 +437,17 @@ void WordIndexRun::finish() {
             report_.stopWordsAdded.push_back(w.word);
             ok = store_.deleteWord(w.id);
         } else if (w.id < counts_.size() && counts_[w.id] != w.count) {
-            w.count = counts_[w.id];
-            ok = store_.putWord(w);
+            ok = store_.setCount(w.id, counts_[w.id]);
         }
     }
     ok = ok && store_.commit();
     if (!ok) return fail("The word index cannot be written: " + store_.error());
     report_.words = int64_t(all.size() - report_.stopWordsAdded.size());
     if (!addStopWords(s_, report_.stopWordsAdded)) return fail("The stop words cannot be written.");
-    if (!setIndexNeedsUpdate(s_, 0)) return fail("The database's index flag cannot be stored.");
+    // Messages that another program imported while this run read the texts
+    // may have been missed: the flag that import raised then stays.
+    if (texts <= textsAtStart_ && !setIndexNeedsUpdate(s_, 0))
+        return fail("The database's index flag cannot be stored.");
     phase_ = Phase::Done;
     s_.IndexingInProgress = false;
 }

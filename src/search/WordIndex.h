@@ -117,6 +117,7 @@ private:
     std::string failure_;
     IndexReport report_;
     int64_t total_ = 0, processed_ = 0;
+    int64_t textsAtStart_ = 0;             // stored texts when the run began
     bool filesOpen_ = false;
 
     IndexStore store_;

@@ -18,23 +18,28 @@ protected:
         args.insert(args.begin(), {"--home", home.path()});
         return runCli(args, &out, &err);
     }
+    static Fx mail(int day, const std::string& from, const std::string& text) {
+        Fx m;
+        m.kind = "mail";
+        m.date = "2024-03-0" + std::to_string(day) + " 09:00:00";
+        m.from = from;
+        m.to = "Owner <owner@example.com>";
+        m.subject = "Note " + std::to_string(day);
+        m.text = text;
+        return m;
+    }
+    // Imports the mails into Owner through a fixture file of the given name.
+    void importMails(const std::string& name, const std::vector<Fx>& msgs) {
+        writeFile(files / name, fixtureText(msgs));
+        ASSERT_EQ(cli({"import", "--type", "Test Fixture", "--mailbox", "Owner", files / name}), 0) << err;
+    }
     void SetUp() override {
         ASSERT_EQ(cli({"init"}), 0) << err;
         ASSERT_EQ(cli({"db", "add-mail", "Owner", "owner@example.com"}), 0) << err;
-        std::vector<Fx> msgs;
-        const char* texts[] = {"The quarterly budget is attached.", "Lunch on Friday?", "Budget review moved to Friday."};
-        for (int i = 0; i < 3; ++i) {
-            Fx m;
-            m.kind = "mail";
-            m.date = "2024-03-0" + std::to_string(i + 1) + " 09:00:00";
-            m.from = i == 1 ? "Ann Lee <ann@example.org>" : "Bob Ray <bob@example.org>";
-            m.to = "Owner <owner@example.com>";
-            m.subject = "Note " + std::to_string(i + 1);
-            m.text = texts[i];
-            msgs.push_back(m);
-        }
-        writeFile(files / "m.fix", fixtureText(msgs));
-        ASSERT_EQ(cli({"import", "--type", "Test Fixture", "--mailbox", "Owner", files / "m.fix"}), 0) << err;
+        const char* bob = "Bob Ray <bob@example.org>";
+        importMails("m.fix", {mail(1, bob, "The quarterly budget is attached."),
+                              mail(2, "Ann Lee <ann@example.org>", "Lunch on Friday?"),
+                              mail(3, bob, "Budget review moved to Friday.")});
     }
 };
 
@@ -54,6 +59,22 @@ TEST_F(SearchVerb, IndexThenSearchPrintsOneHitPerLineNewestNumberFirst) {
 
     ASSERT_EQ(cli({"index", "Owner", "--recount"}), 0) << err;
     EXPECT_NE(out.find("up to date"), std::string::npos) << out;
+}
+
+TEST_F(SearchVerb, SearchOnAnIndexOutOfDateAfterAnImportSaysSoButStillLists) {
+    ASSERT_EQ(cli({"index", "Owner", "--full"}), 0) << err;
+    ASSERT_EQ(cli({"search", "Owner", "budget"}), 0) << err;
+    EXPECT_EQ(err.find("out of date"), std::string::npos) << err;
+
+    importMails("more.fix", {mail(9, "Ann Lee <ann@example.org>", "The budget again.")});
+    ASSERT_EQ(cli({"search", "Owner", "budget"}), 0) << err;
+    EXPECT_NE(err.find("the word index is out of date"), std::string::npos) << err;
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 2) << out;  // the new mail is not indexed yet
+
+    ASSERT_EQ(cli({"index", "Owner", "--partial"}), 0) << err;
+    ASSERT_EQ(cli({"search", "Owner", "budget"}), 0) << err;
+    EXPECT_EQ(err.find("out of date"), std::string::npos) << err;
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 3) << out;
 }
 
 TEST_F(SearchVerb, TopicsAttachToTheResultSetAndKeyWordsLinkMatchingMessages) {

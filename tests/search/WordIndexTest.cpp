@@ -37,6 +37,15 @@ struct WordIndexTest : SearchArchive {
         IndexStore::Word w = store.findWord(word);
         return w.id ? store.postings(w.id) : std::vector<uint32_t>{};
     }
+    // FOR:WORDLISTINDEXNEEDSUPDATE as stored in the catalogue row.
+    int32_t storedFlag() {
+        OP_CLOSE(s, OpOpenShared, {ForumsFile::Number});
+        s.Forums.clearBuffer();
+        s.FOR.ID = s.Mem.ForumNumber;
+        int32_t v = s.Forums.get(ForumsFile::FORUMKEY) ? int32_t(s.FOR.WORDLISTINDEXNEEDSUPDATE) : -1;
+        OP_CLOSE(s, OpClose, {ForumsFile::Number});
+        return v;
+    }
     uint32_t wordIdOf(const std::string& word) {
         IndexStore store;
         EXPECT_TRUE(openIndexStore(s, store));
@@ -77,6 +86,51 @@ TEST_F(WordIndexTest, PartialIndexesOnlyTheNewMessagesAndKeepsWordIdentifiers) {
     EXPECT_EQ(wordList()["BANANA"], 3);
     EXPECT_EQ(wordList()["ELDER"], 1);
     EXPECT_EQ(s.Mem.WordListIndexNeedsUpdate, 0);
+}
+
+TEST_F(WordIndexTest, ImportIntoAnIndexedDatabaseRaisesTheOutOfDateFlagWithItsMessages) {
+    importForum({forum(1, "apple")});
+    EXPECT_EQ(storedFlag(), 1);  // a new database has no index yet
+    index(IndexMode::Full);
+    EXPECT_EQ(storedFlag(), 0);
+
+    // Messages that are all duplicates store nothing: the index stays current.
+    importForum({forum(1, "apple")});
+    EXPECT_EQ(storedFlag(), 0);
+    EXPECT_EQ(s.Mem.WordListIndexNeedsUpdate, 0);
+
+    importForum({forum(2, "banana")});
+    EXPECT_EQ(storedFlag(), 1);
+    EXPECT_EQ(s.Mem.WordListIndexNeedsUpdate, 1);
+    IndexReport r = index(IndexMode::Partial);
+    EXPECT_EQ(r.indexed, 1);
+    EXPECT_EQ(storedFlag(), 0);
+    EXPECT_EQ(s.Mem.WordListIndexNeedsUpdate, 0);
+}
+
+TEST_F(WordIndexTest, AnImportLandingWhileTheRunReadsLeavesTheFlagRaised) {
+    importForum({forum(1, "apple"), forum(2, "banana"), forum(3, "cherry")});
+    index(IndexMode::Full);
+    WordIndexRun run(s, IndexMode::Full);
+    run.sliceSize = 1;
+    ASSERT_TRUE(run.step());  // started
+    ASSERT_TRUE(run.step());  // one message read
+
+    // Another program imports into the same database meanwhile.
+    RecordingInterface otherUi;
+    auto other = inst.another(otherUi);
+    writeFile(files / "late.fix", fixtureText({forum(4, "damson")}));
+    ImportDefinition d = fixtureDefinition(files.path(), {"late.fix"});
+    d.forumName = "Test Forum";
+    RunOutcome r = runImport(*other, d);
+    ASSERT_TRUE(r.ok) << r.failure;
+
+    run.runToEnd();
+    ASSERT_FALSE(run.failed()) << run.failure();
+    EXPECT_EQ(storedFlag(), 1);
+    index(IndexMode::Partial);
+    EXPECT_EQ(storedFlag(), 0);
+    EXPECT_EQ(postingsOf("DAMSON"), (std::vector<uint32_t>{4}));
 }
 
 TEST_F(WordIndexTest, RecountRecommendsPartialForUnindexedMessagesAndFullForChangedWordDefinitions) {
