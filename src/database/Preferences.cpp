@@ -502,4 +502,25 @@ bool loadAllPreferences(Session& s) {
     return ok;
 }
 
+VersionCheck checkProgramVersion(Session& s, bool configExisted) {
+    VersionCheck r;
+    const int32_t stored = konfigNumber(s, kPrefProgramVersion);
+    r.firstStart = !configExisted || stored == 0;
+    if (stored >= kLayoutVersion) return r;
+    r.upgraded = configExisted;
+    WindowRect unusedRect;
+    std::vector<int> unusedWidths;
+    (void)WindowPos(s, 5, 0, unusedRect);
+    (void)WindowPos2(s, 5, 0, unusedRect);
+    (void)ListCol(s, 5, 0, unusedWidths);
+    (void)WindowPos(s, 4, 0, unusedRect);
+    (void)WindowPos2(s, 4, 0, unusedRect);
+    (void)ListCol(s, 4, 0, unusedWidths);
+    setKonfigNumber(s, kPrefProgramVersion, kProgramVersion);
+    int32_t unused = 0;
+    std::string none;
+    (void)Konfig(s, 4, kPrefProgramVersion, unused, 0, none);
+    return r;
+}
+
 }  // namespace quill
