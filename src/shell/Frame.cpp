@@ -10,6 +10,7 @@
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QStyle>
+#include <QStyleOption>
 #include <QTimer>
 #include <QToolBar>
 #include <sys/stat.h>
@@ -68,6 +69,14 @@ Frame::Frame(Session& session, QtInterface& ui) : session_(session), ui_(ui) {
     setCentralWidget(area_);
     ui_.setParent(this);
     ui_.onNotice = [this](const QString& t) { statusBar()->showMessage(t, 5000); };
+    // Child windows without an icon of their own show the program's.
+    setWindowIcon(style()->standardIcon(QStyle::SP_DriveHDIcon));
+    QApplication::setWindowIcon(windowIcon());
+    // The active database stays in sight when the title bar is not (a
+    // maximised or tabbed frame, a desktop without window titles).
+    databaseLabel_ = new QLabel(this);
+    databaseLabel_->setContentsMargins(8, 0, 8, 0);
+    statusBar()->addWidget(databaseLabel_, 1);
     dateLabel_ = new QLabel(this);
     timeLabel_ = new QLabel(this);
     for (QLabel* l : {dateLabel_, timeLabel_}) l->setContentsMargins(8, 0, 8, 0);
@@ -200,7 +209,13 @@ void Frame::buildToolBar() {
     };
     for (const Button& b : buttons) {
         QAction* menuAction = commandAction(b.window == "BrowseMessages" ? "BrowseMsgNmbr" : b.window);
-        QAction* a = toolBar_->addAction(style()->standardIcon(b.icon), b.text);
+        // Greyed buttons get greyed icons too, whatever the icon theme gives.
+        QIcon icon = style()->standardIcon(b.icon);
+        QStyleOption opt;
+        opt.initFrom(this);
+        for (int size : {16, 24, 32})
+            icon.addPixmap(style()->generatedIconPixmap(QIcon::Disabled, icon.pixmap(size), &opt), QIcon::Disabled);
+        QAction* a = toolBar_->addAction(icon, b.text);
         a->setObjectName(QString::fromStdString("tool" + b.window));
         if (*b.tip) a->setToolTip(b.tip);
         std::string window = b.window;
@@ -252,6 +267,14 @@ QString Frame::titleSuffix() const {
 void Frame::updateTitle() {
     QString suffix = titleSuffix();
     setWindowTitle(suffix.startsWith(' ') ? "Quillmer" + suffix : "Quillmer " + suffix);
+    if (session_.Mem.ForumNumber == 0)
+        databaseLabel_->setText("No active database");
+    else
+        databaseLabel_->setText(shown(session_.Mem.Description) + "  (" +
+                                (session_.Mem.ForumType == TypeMail        ? "mail"
+                                 : session_.Mem.ForumType == TypeNewsgroup ? "newsgroup"
+                                                                           : "forum") +
+                                " database)");
 }
 
 void Frame::refreshActiveDatabase() {

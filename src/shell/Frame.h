@@ -146,6 +146,7 @@ private:
     std::unique_ptr<Session> probe_;  // reads the catalogue apart from the frame's buffers
     QMdiArea* area_ = nullptr;
     QToolBar* toolBar_ = nullptr;
+    QLabel* databaseLabel_ = nullptr;
     QLabel* dateLabel_ = nullptr;
     QLabel* timeLabel_ = nullptr;
     QTimer* indexingPoll_ = nullptr;

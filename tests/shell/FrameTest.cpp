@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <map>
 
 #include "ShellFixture.h"
 #include "database/Calendar.h"
@@ -257,6 +258,28 @@ TEST_F(FrameFixture, IndexingGreysEveryCommandUntilItEnds) {
     EXPECT_TRUE(f.exitAction()->isEnabled());
     session->IndexingInProgress = false;
     EXPECT_TRUE(waitFor([&] { return prefs->isEnabled() == hasSelection; }));
+}
+
+TEST_F(FrameFixture, DatabaseCommandsGreyWhileAnotherWindowAsksAndComeBack) {
+    DbResult r = addForumDatabase(*session, "Gardening");
+    ASSERT_TRUE(r.ok());
+    Frame& f = openFrame();
+    ASSERT_TRUE(f.activateDatabase(r.id));
+    const char* commands[] = {"UserPanel",  "ChangeForum", "BrowseBox",     "ImportMeny",   "BrowseBatch",
+                              "BrowseTasks", "ShowLog",    "BrowseMsgNmbr", "BrowsePerson", "Duplicates",
+                              "PurgeMess",  "StatusProc",  "ThreadTree",    "ExportProc",   "About"};
+    std::map<std::string, bool> before;
+    for (const char* c : commands) before[c] = f.commandAction(c)->isEnabled();
+    f.databaseCommandsOff();
+    for (const char* c : commands) {
+        // Browse Messages always needs one; a window not built in is greyed
+        // anyway.
+        const WindowSpec* spec = findWindowSpec(c);
+        bool needsDb = !spec || spec->needsDatabase || std::string(c) == "BrowseMsgNmbr";
+        EXPECT_EQ(f.commandAction(c)->isEnabled(), needsDb ? false : before[c]) << c;
+    }
+    f.commandsOn();
+    for (const char* c : commands) EXPECT_EQ(f.commandAction(c)->isEnabled(), before[c]) << c;
 }
 
 TEST_F(FrameFixture, TitleAndDatabaseWindowsFollowTheActiveDatabase) {
