@@ -10,7 +10,7 @@
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QStyle>
-#include <QStyleOption>
+#include <QPainter>
 #include <QTimer>
 #include <QToolBar>
 #include <sys/stat.h>
@@ -210,11 +210,18 @@ void Frame::buildToolBar() {
     for (const Button& b : buttons) {
         QAction* menuAction = commandAction(b.window == "BrowseMessages" ? "BrowseMsgNmbr" : b.window);
         // Greyed buttons get greyed icons too, whatever the icon theme gives.
-        QIcon icon = style()->standardIcon(b.icon);
-        QStyleOption opt;
-        opt.initFrom(this);
-        for (int size : {16, 24, 32})
-            icon.addPixmap(style()->generatedIconPixmap(QIcon::Disabled, icon.pixmap(size), &opt), QIcon::Disabled);
+        QPixmap normal = style()->standardIcon(b.icon).pixmap(24);
+        if (normal.width() < 24) normal = normal.scaled(24, 24, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        QPixmap faded(normal.size());
+        faded.fill(Qt::transparent);
+        {
+            QPainter p(&faded);
+            p.setOpacity(0.3);
+            p.drawPixmap(0, 0, normal);
+        }
+        QIcon icon;
+        icon.addPixmap(normal, QIcon::Normal);
+        icon.addPixmap(faded, QIcon::Disabled);
         QAction* a = toolBar_->addAction(icon, b.text);
         a->setObjectName(QString::fromStdString("tool" + b.window));
         if (*b.tip) a->setToolTip(b.tip);
