@@ -182,6 +182,18 @@ void Frame::buildMenus() {
     addCommand(exp, "Export &Messages", "ExportProc");
     addCommand(exp, "Export &Address Book", "AddressExport");
 
+    // Moving between the open windows from the keyboard.
+    QMenu* windows = menuBar()->addMenu("&Window");
+    QAction* next = windows->addAction("&Next Window", area_, &QMdiArea::activateNextSubWindow);
+    next->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F6));
+    QAction* previous = windows->addAction("&Previous Window", area_, &QMdiArea::activatePreviousSubWindow);
+    previous->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F6));
+    QAction* closeOne = windows->addAction("&Close Window", area_, &QMdiArea::closeActiveSubWindow);
+    closeOne->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F4));
+    windows->addSeparator();
+    windows->addAction("C&ascade", area_, &QMdiArea::cascadeSubWindows);
+    windows->addAction("&Tile", area_, &QMdiArea::tileSubWindows);
+
     QMenu* help = menuBar()->addMenu("&Help");
     addCommand(help, "&About", "About");
 }

@@ -28,7 +28,8 @@ NewPathDialog::NewPathDialog(Session& s, QWidget* parent) : QDialog(parent), s_(
     edit_->setToolTip("Directory under which to place database directory tree");
     edit_->setMinimumWidth(360);
     prompt->setBuddy(edit_);
-    auto* browse = new QPushButton("&Browse...");
+    browse_ = new QPushButton("&Browse...");
+    auto* browse = browse_;
     browse->setAutoDefault(false);
     auto* row = new QHBoxLayout;
     row->addWidget(edit_, 1);
@@ -58,6 +59,11 @@ NewPathDialog::NewPathDialog(Session& s, QWidget* parent) : QDialog(parent), s_(
         edit_->setText(d);
         checkPath();
     });
+    // Tab from the entry goes to the check; Browse comes last.
+    setTabOrder(edit_, check_);
+    setTabOrder(check_, save_);
+    setTabOrder(save_, exit_);
+    setTabOrder(exit_, browse_);
     // Leaving the entry checks the path, as Return does.
     edit_->installEventFilter(this);
     connect(edit_, &QLineEdit::returnPressed, this, [this] { checkPath(); });
@@ -65,10 +71,10 @@ NewPathDialog::NewPathDialog(Session& s, QWidget* parent) : QDialog(parent), s_(
 
 bool NewPathDialog::eventFilter(QObject* watched, QEvent* e) {
     if (watched == edit_ && e->type() == QEvent::FocusOut && !checking_ && isVisible()) {
-        // Cancelling needs no valid path: leaving for the exit button
-        // checks nothing.
+        // Cancelling or browsing needs no valid path, and focus that leaves
+        // for another program checks nothing either.
         QWidget* next = QApplication::focusWidget();
-        if (next != exit_) checkPath();
+        if (next && isAncestorOf(next) && next != exit_ && next != browse_) checkPath();
     }
     return QDialog::eventFilter(watched, e);
 }

@@ -35,6 +35,7 @@ private:
     QPushButton* check_;
     QPushButton* save_;
     QPushButton* exit_;
+    QPushButton* browse_;
     bool checking_ = false;
 };
 

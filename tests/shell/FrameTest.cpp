@@ -413,3 +413,27 @@ TEST_F(FrameFixture, TabbedViewIsAPreference) {
     f.applyPreferences();
     EXPECT_EQ(f.area()->viewMode(), QMdiArea::TabbedView);
 }
+
+TEST_F(FrameFixture, TheFrameReopensWhereItWasClosedWhenThatPreferenceIsSet) {
+    for (int32_t keep : {1, 0}) {
+        SCOPED_TRACE(keep);
+        ASSERT_TRUE(startProgram(dir.path()));
+        setKonfigNumber(*session, kPrefFramePlacement, keep);
+        int32_t unused = 0;
+        std::string none;
+        ASSERT_TRUE(Konfig(*session, 9, 0, unused, 0, none));
+        WindowRect before;
+        ASSERT_TRUE(WindowPos(*session, 3, kFramePlacementSlot, before));
+        frame->setGeometry(60, 50, 800, 600);
+        ASSERT_TRUE(frame->close());
+        WindowRect stored;
+        ASSERT_TRUE(startProgram(dir.path()));
+        ASSERT_TRUE(WindowPos(*session, 3, kFramePlacementSlot, stored));
+        if (keep) {
+            EXPECT_EQ(stored.width, 800);
+            EXPECT_EQ(frame->size(), QSize(800, 600));
+        } else {
+            EXPECT_EQ(stored, before);  // nothing written
+        }
+    }
+}
