@@ -298,6 +298,12 @@ void Frame::updateTitle() {
 
 void Frame::refreshActiveDatabase() {
     if (session_.Mem.ForumNumber && !selectDatabase(session_, session_.Mem.ForumNumber)) clearSelection(session_);
+    // The preferences as saved, perhaps by a window on a session of its own
+    // or by another program.
+    int32_t unused = 0;
+    std::string none;
+    (void)Konfig(session_, 1, 0, unused, 0, none);
+    (void)Konfig(session_, 6, 0, unused, 0, none);
     applyPreferences();
     updateTitle();
     updateCommands();

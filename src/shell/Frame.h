@@ -75,7 +75,7 @@ public:
     // windows in step.
     bool activateDatabase(uint32_t forumId);
     // Re-reads the active database's entry (after it was changed elsewhere)
-    // and the preferences the frame shows, and tells every window.
+    // and the saved preferences, shows them, and tells every window.
     void refreshActiveDatabase();
     QString titleSuffix() const;
     // Re-reads the active database's entry as another program may have

@@ -386,6 +386,20 @@ TEST_F(FrameFixture, StatusBarShowsTodayInThePreferredFormat) {
     EXPECT_EQ(f.shownDate().toStdString(), formatDate(today(), "@D10-"));
 }
 
+TEST_F(FrameFixture, PreferencesSavedElsewhereReachTheFrameOnRefresh) {
+    Frame& f = openFrame();
+    std::unique_ptr<Session> window = f.newSession();
+    setKonfigNumber(*window, 10, 10);
+    setKonfigNumber(*window, kPrefTabbedView, 1);
+    int32_t unused = 0;
+    std::string none;
+    ASSERT_TRUE(Konfig(*window, 4, 0, unused, 0, none));
+    ASSERT_TRUE(Konfig(*window, 9, 0, unused, 0, none));
+    f.refreshActiveDatabase();
+    EXPECT_EQ(f.shownDate().toStdString(), formatDate(today(), "@D10-"));
+    EXPECT_EQ(f.area()->viewMode(), QMdiArea::TabbedView);
+}
+
 TEST_F(FrameFixture, AWindowReopensWhereItWasClosed) {
     Frame& f = openFrame();
     f.resize(1000, 700);
