@@ -420,14 +420,6 @@ TEST_F(FrameFixture, AWindowReopensWhereItWasClosed) {
     EXPECT_EQ(r, (WindowRect{40, 30, 320, 240}));
 }
 
-TEST_F(FrameFixture, TabbedViewIsAPreference) {
-    Frame& f = openFrame();
-    EXPECT_EQ(f.area()->viewMode(), QMdiArea::SubWindowView);
-    setKonfigNumber(*session, kPrefTabbedView, 1);
-    f.applyPreferences();
-    EXPECT_EQ(f.area()->viewMode(), QMdiArea::TabbedView);
-}
-
 TEST_F(FrameFixture, TheFrameReopensWhereItWasClosedWhenThatPreferenceIsSet) {
     for (int32_t keep : {1, 0}) {
         SCOPED_TRACE(keep);
