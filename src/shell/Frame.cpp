@@ -107,13 +107,12 @@ Frame::Frame(Session& session, QtInterface& ui) : session_(session), ui_(ui) {
 
 Frame::~Frame() {
     // The child windows die after the frame's own members: they must no
-    // longer reach them.
+    // longer reach them, whether open or closed and not yet deleted.
     disconnect(area_, nullptr, this, nullptr);
-    for (auto& [name, o] : open_)
-        if (o.sub) {
-            o.sub->removeEventFilter(this);
-            disconnect(o.sub, nullptr, this, nullptr);
-        }
+    for (QMdiSubWindow* sub : area_->findChildren<QMdiSubWindow*>()) {
+        sub->removeEventFilter(this);
+        disconnect(sub, nullptr, this, nullptr);
+    }
     ui_.setParent(nullptr);
 }
 
@@ -438,12 +437,16 @@ QWidget* Frame::openWindow(const std::string& name) {
     QMdiSubWindow* sub = area_->addSubWindow(w);
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->setObjectName(QString::fromStdString(name));
-    open_[name] = Open{sub, spec->group, spec->placement, false};
+    open_[name] = Open{sub, sub, spec->group, spec->placement, false};
     restorePlacement(sub, spec->placement);
     sub->installEventFilter(this);
-    connect(sub, &QObject::destroyed, this, [this, name, sub] {
+    // The entry goes with its window, unless the name was opened anew
+    // meanwhile. A dying window is compared by address only: it is no
+    // sub-window any more.
+    const QObject* key = sub;
+    connect(sub, &QObject::destroyed, this, [this, name, key] {
         auto o = open_.find(name);
-        if (o != open_.end() && (!o->second.sub || o->second.sub == sub)) open_.erase(o);
+        if (o != open_.end() && o->second.key == key) open_.erase(o);
     });
     sub->show();
     area_->setActiveSubWindow(sub);
@@ -454,7 +457,7 @@ QWidget* Frame::openWindow(const std::string& name) {
 bool Frame::eventFilter(QObject* watched, QEvent* e) {
     if (e->type() == QEvent::Close)
         for (auto& [name, o] : open_)
-            if (o.sub == watched) {
+            if (o.key == watched && o.sub) {
                 savePlacement(o.sub, o.placement);
                 break;
             }

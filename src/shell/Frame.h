@@ -152,6 +152,7 @@ private:
     QTimer* indexingPoll_ = nullptr;
     struct Open {
         QPointer<QMdiSubWindow> sub;
+        const QObject* key = nullptr;  // the window's address, for its end
         WindowGroup group;
         int placement = -1;
         bool closing = false;  // closed, its deletion pending
