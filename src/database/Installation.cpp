@@ -17,7 +17,7 @@ bool isDirectory(const std::string& p) {
 }
 }  // namespace
 
-bool openInstallation(Session& s, const std::string& home) {
+bool openInstallation(Session& s, const std::string& home, const DataPathQuestion& dataPathMissing) {
     std::string dir = home;
     if (dir.empty() || dir[0] != '/') {
         char cwd[4096];
@@ -33,6 +33,13 @@ bool openInstallation(Session& s, const std::string& home) {
     (void)ExistPath(s, 3, 0, s.Mem.TempDir, "", true);
     // A saved data directory that is gone is never created on a guess: the
     // databases are somewhere else, and the user has to say where.
+    if (s.Mem.FileDir != s.Mem.Net && !isDirectory(s.Mem.FileDir) && dataPathMissing) {
+        const std::string before = s.Mem.FileDir;
+        if (!dataPathMissing(s) || !isDirectory(s.Mem.FileDir))
+            throw ProgramStop("The path to your data files cannot be found.", " Path to database files", {});
+        // The word index follows the data unless it was set apart.
+        if (s.MasIdxPath == before) s.MasIdxPath = s.Mem.FileDir;
+    }
     if (s.Mem.FileDir != s.Mem.Net && !isDirectory(s.Mem.FileDir))
         s.stop("The previously saved path to your data files is no longer valid: " + s.Mem.FileDir +
                    "\r\nPlease make it available again or set the top directory of your database files anew.",
@@ -46,6 +53,12 @@ bool openInstallation(Session& s, const std::string& home) {
     }
     if (!existed) installNeoTexts(s);
     (void)loadAllPreferences(s);
+    if (!existed) {
+        setKonfigNumber(s, kPrefProgramVersion, kProgramVersion);
+        int32_t unused = 0;
+        std::string none;
+        (void)Konfig(s, 4, kPrefProgramVersion, unused, 0, none);
+    }
     return existed;
 }
 

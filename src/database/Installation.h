@@ -2,6 +2,7 @@
 // configuration files and the preferences.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "database/Session.h"
@@ -11,7 +12,15 @@ namespace quill {
 // Sets up the directories of the installation at home (creating CFG and the
 // temporary directory), creates the configuration files that are missing and
 // loads the preferences. Returns whether the installation existed before.
-bool openInstallation(Session& s, const std::string& home);
+// A new installation is marked with the program's version.
+//
+// When the saved data top directory no longer exists, dataPathMissing is
+// asked for a new one: it returns true once it has set s.Mem.FileDir to an
+// existing directory and saved the setting, false when the user chose to end
+// the program (the stop then unwinds without a further message). Without it,
+// the program stops with a message that says what to do.
+using DataPathQuestion = std::function<bool(Session&)>;
+bool openInstallation(Session& s, const std::string& home, const DataPathQuestion& dataPathMissing = {});
 
 // One catalogue entry as the tools list it.
 struct CatalogueEntry {

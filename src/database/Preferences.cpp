@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <ctime>
+#include <langinfo.h>
 
 #include "database/Calendar.h"
 #include "database/Catalogue.h"
@@ -339,12 +340,17 @@ std::string formatDate(int32_t date, const std::string& picture) {
     else if (picture == "@D6-") std::snprintf(b, sizeof b, "%02d-%02d-%04d", d.day, d.month, d.year);
     else if (picture == "@D10-") std::snprintf(b, sizeof b, "%04d-%02d-%02d", d.year, d.month, d.day);
     else {
-        // The system's short date format.
+        // The system's short date format, its year with four digits: an
+        // archive spans more than one century.
         std::tm tm{};
         tm.tm_year = d.year - 1900;
         tm.tm_mon = d.month - 1;
         tm.tm_mday = d.day;
-        std::strftime(b, sizeof b, "%x", &tm);
+        std::string format = ::nl_langinfo(D_FMT);
+        if (format.empty()) format = "%x";
+        for (std::size_t at = format.find("%y"); at != std::string::npos; at = format.find("%y", at + 2))
+            format[at + 1] = 'Y';
+        if (std::strftime(b, sizeof b, format.c_str(), &tm) == 0) b[0] = '\0';
     }
     return b;
 }
@@ -538,6 +544,27 @@ bool loadAllPreferences(Session& s) {
     std::vector<int> w;
     ok = ListCol(s, 1, 0, w) && ok;
     return ok;
+}
+
+VersionCheck checkProgramVersion(Session& s, bool configExisted) {
+    VersionCheck r;
+    const int32_t stored = konfigNumber(s, kPrefProgramVersion);
+    r.firstStart = !configExisted || stored == 0;
+    if (stored >= kLayoutVersion) return r;
+    r.upgraded = configExisted;
+    WindowRect unusedRect;
+    std::vector<int> unusedWidths;
+    (void)WindowPos(s, 5, 0, unusedRect);
+    (void)WindowPos2(s, 5, 0, unusedRect);
+    (void)ListCol(s, 5, 0, unusedWidths);
+    (void)WindowPos(s, 4, 0, unusedRect);
+    (void)WindowPos2(s, 4, 0, unusedRect);
+    (void)ListCol(s, 4, 0, unusedWidths);
+    setKonfigNumber(s, kPrefProgramVersion, kProgramVersion);
+    int32_t unused = 0;
+    std::string none;
+    (void)Konfig(s, 4, kPrefProgramVersion, unused, 0, none);
+    return r;
 }
 
 }  // namespace quill

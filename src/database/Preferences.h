@@ -10,6 +10,21 @@
 
 namespace quill {
 
+// Preferences without a fixed meaning elsewhere that the desktop program
+// uses: the version of the program that last ran on the installation
+// (kind 1), the plain frame background, restoring the frame's own placement
+// and the tabbed view of the windows (kind 9, 0 off / 1 on).
+constexpr int kPrefProgramVersion = 11;
+constexpr int kPrefPlainBackground = 46;
+constexpr int kPrefFramePlacement = 47;
+constexpr int kPrefTabbedView = 48;
+// The version stored by this program, and the oldest whose window layouts
+// are still taken.
+constexpr int32_t kProgramVersion = 462;
+constexpr int32_t kLayoutVersion = 430;
+// The window position slot (WindowPos, window number) of the frame itself.
+constexpr int kFramePlacementSlot = 25;
+
 // Operations on kind 1: 1 load, 2 set, 3 read, 4 save; kind 9: 6, 7, 8, 9;
 // kind 20: 23, 24, 25, 26. Numbers travel in value, texts in text (cut to
 // length when length > 0). Fonts 33 to 36 carry their name in text and
@@ -43,6 +58,17 @@ bool WindowPos2(Session& s, int operation, int window, WindowRect& rect);
 // 1 load, 2 take the widths (list numbers from 1), 3 return them, 4 save,
 // 5 reset to the defaults.
 bool ListCol(Session& s, int operation, int list, std::vector<int>& widths);
+
+// The version check of a starting program. Below kLayoutVersion the window
+// positions (both sets) and list column widths are reset to their defaults
+// and saved, and the version is stored; upgraded = an earlier installation
+// (its configuration file existed) whose layouts were reset, firstStart = no
+// program has run on it before (a new installation or no stored version).
+struct VersionCheck {
+    bool upgraded = false;
+    bool firstStart = false;
+};
+VersionCheck checkProgramVersion(Session& s, bool configExisted);
 
 // Loads every group of a running program: preferences (with the identifier
 // floor), directories, window positions and list columns; creates the

@@ -2,10 +2,9 @@
 #include <QApplication>
 #include <iostream>
 
-#include "database/Installation.h"
-#include "people/Databases.h"
 #include "shell/Frame.h"
 #include "shell/QtInterface.h"
+#include "shell/StartUp.h"
 
 using namespace quill;
 using namespace quill::shell;
@@ -22,17 +21,26 @@ int main(int argc, char** argv) {
             home = args[i].mid(7).toStdString();
         else if (args[i] == "--help" || args[i] == "-h") {
             std::cout << "usage: quillmer [--home DIR]\n\nQuillmer's desktop program. Without --home the "
-                         "installation is the current directory.\n";
+                         "installation is the current directory; a directory without one becomes a new "
+                         "installation.\n";
             return 0;
+        } else {
+            std::cerr << "quillmer: unknown argument " << args[i].toStdString() << " (see --help)\n";
+            return 2;
         }
     }
     QtInterface ui;
     Session session(ui);
+    StartUpResult started;
+    std::string error;
+    if (!startUp(session, home, started, error)) {
+        std::cerr << "quillmer: " << error << "\n";
+        return 3;
+    }
     try {
-        openInstallation(session, home);
-        (void)restoreActiveDatabase(session);
         Frame frame(session, ui);
         frame.show();
+        frame.start(started.version.firstStart);
         return QApplication::exec();
     } catch (const ProgramStop& stop) {
         std::cerr << "quillmer: " << stop.text() << "\n";
