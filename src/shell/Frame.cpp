@@ -174,6 +174,11 @@ void Frame::buildMenus() {
     addCommand(classify, "Topics", "BrowseTopics");
     addCommand(classify, "Attach Topics", "TopicProc");
     addCommand(classify, "Classify Message sets", "ClassifyProc");
+    // Key words, the search and the word index have no command of their own
+    // in the classic menu; they sit beside the classification commands.
+    addCommand(classify, "&Key Words", "Lkup1");
+    addCommand(refine, "&Search Messages", "SearchProc");
+    addCommand(refine, "&Word Index", "IndexProc");
     addCommand(refine, "Message &Status", "StatusProc");
     addCommand(refine, "Show &Thread Tree", "ThreadTree");
 
