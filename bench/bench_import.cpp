@@ -6,7 +6,9 @@
 // (writer, persons, threads, counts, transactions). Each configuration runs
 // in its own process so that its peak memory is its own.
 //
-//   bench_import WORKDIR [COUNT]      (COUNT defaults to 100000)
+//   bench_import WORKDIR [COUNT [ONLY]]   (COUNT defaults to 100000; ONLY, e.g.
+//   "mail-empty" or "forum-half", runs that one configuration in this process,
+//   for a profiler)
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -141,6 +143,10 @@ int main(int argc, char** argv) {
     long count = argc > 2 ? std::atol(argv[2]) : 100000;
     if (count <= 0) count = 100000;
     std::filesystem::create_directories(work);
+    if (argc > 3) {
+        std::string only = argv[3];
+        return oneConfiguration(work, only.rfind("mail", 0) == 0, only.find("half") != std::string::npos, count);
+    }
     int failures = 0;
     for (bool mail : {true, false}) {
         for (bool half : {false, true}) {

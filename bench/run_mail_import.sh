@@ -7,6 +7,8 @@
 # ratio of the two times is printed. mairix refuses a mailbox of more than
 # 65,536 mails, so every mailbox is written as files of at most 50,000 mails
 # (both programs read the same files).
+# Wall time on a shared machine swings with the load of others, so the CPU
+# time (user + system) of both programs and its ratio are printed as well.
 # Optional arguments: the sizes to run (default "10000 50000 100000").
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -18,7 +20,7 @@ dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 chunk=50000
 
-printf '%-8s %-8s %10s %10s %10s %10s %10s %8s\n' mails MB ours_s mails/s ours_MB mairix_s mairix_MB ratio
+printf '%-8s %-6s %8s %8s %9s %8s %9s %9s %9s %7s %7s\n' mails MB ours_s ours_cpu mails/s ours_MB mairix_s mairix_cpu mairix_MB ratio cpu_rat
 for n in $sizes; do
     files=()
     left=$n
@@ -36,27 +38,30 @@ for n in $sizes; do
     home="$dir/home-$n"
     "$cli" --home "$home" init >/dev/null 2>&1
     "$cli" --home "$home" db add-mail Owner owner@example.org >/dev/null 2>&1
-    /usr/bin/time -f '%e %M' -o "$dir/time-ours" \
+    /usr/bin/time -f '%e %U %S %M' -o "$dir/time-ours" \
         "$cli" --home "$home" import --type "Generic Mail Type 2" --mailbox Owner "${files[@]}" \
         >"$dir/out-ours" 2>&1 || { echo "import failed:"; tail -5 "$dir/out-ours"; exit 1; }
-    read -r ours_s ours_kb < "$dir/time-ours"
+    read -r ours_s ours_u ours_sys ours_kb < "$dir/time-ours"
+    ours_cpu=$(awk -v u="$ours_u" -v s="$ours_sys" 'BEGIN { printf "%.2f", u + s }')
     imported=$(grep -o 'imported [0-9]*' "$dir/out-ours" | tail -1 | cut -d' ' -f2)
     rate=$(awk -v n="${imported:-0}" -v s="$ours_s" 'BEGIN { printf "%.0f", (s > 0 ? n / s : 0) }')
     ours_mb=$(( ours_kb / 1024 ))
 
-    mairix_s=-; mairix_mb=-; ratio=-
+    mairix_s=-; mairix_cpu=-; mairix_mb=-; ratio=-; cpu_ratio=-
     if command -v mairix >/dev/null; then
         rc="$dir/mairixrc-$n"
         list=$(IFS=:; echo "${files[*]##*/}")
         printf 'base=%s\nmbox=%s\ndatabase=%s/mairix-%s.db\nmfolder=%s/mf-%s\n' \
             "$dir" "$list" "$dir" "$n" "$dir" "$n" > "$rc"
-        /usr/bin/time -f '%e %M' -o "$dir/time-mairix" mairix -f "$rc" >/dev/null 2>&1 || true
-        read -r mairix_s mairix_kb < "$dir/time-mairix"
+        /usr/bin/time -f '%e %U %S %M' -o "$dir/time-mairix" mairix -f "$rc" >/dev/null 2>&1 || true
+        read -r mairix_s mairix_u mairix_sys mairix_kb < "$dir/time-mairix"
+        mairix_cpu=$(awk -v u="$mairix_u" -v s="$mairix_sys" 'BEGIN { printf "%.2f", u + s }')
         mairix_mb=$(( mairix_kb / 1024 ))
         ratio=$(awk -v a="$ours_s" -v b="$mairix_s" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }')
+        cpu_ratio=$(awk -v a="$ours_cpu" -v b="$mairix_cpu" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }')
     fi
-    printf '%-8s %-8s %10s %10s %10s %10s %10s %8s\n' "$n" "$mb" "$ours_s" "$rate" "$ours_mb" \
-        "$mairix_s" "$mairix_mb" "$ratio"
+    printf '%-8s %-6s %8s %8s %9s %8s %9s %9s %9s %7s %7s\n' "$n" "$mb" "$ours_s" "$ours_cpu" "$rate" "$ours_mb" \
+        "$mairix_s" "$mairix_cpu" "$mairix_mb" "$ratio" "$cpu_ratio"
     rm -rf "$home" "${files[@]}"
 done
-echo "ratio = our time / mairix time (below 1: faster than mairix); imported mails: ${imported:-?} in the last run"
+echo "ratio = our wall time / mairix wall time, cpu_rat = the same for user + system CPU time (below 1: faster than mairix); imported mails: ${imported:-?} in the last run"

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -148,38 +149,69 @@ bool keyAllBlank(const FileDesc& d, int key, const unsigned char* rec) {
 // Keys are byte strings whose plain byte order is the key's order: numbers
 // big-endian (signed ones with the sign bit flipped), strings at their full
 // fixed width (so trailing blanks never count) and upper-cased for a nocase
-// key, every byte inverted for a descending component.
-std::string encodeKey(const FileDesc& d, int key, const unsigned char* rec) {
+// key, every byte inverted for a descending component. Every stored record
+// computes its keys on each write, so this is written for speed: one
+// allocation, a table for the case folding.
+struct FoldTables {
+    unsigned char keep[256];
+    unsigned char upper[256];
+    FoldTables() {
+        for (int i = 0; i < 256; ++i) {
+            auto ch = static_cast<unsigned char>(i);
+            keep[i] = ch == 0 ? ' ' : ch;
+            upper[i] = upper1252(keep[i]);
+        }
+    }
+};
+const FoldTables kFold;
+
+std::size_t keySize(const FileDesc& d, const KeyDesc& k) {
+    std::size_t n = 0;
+    for (auto& c : k.components) {
+        const FieldDesc& f = d.fields[std::size_t(c.field)];
+        n += std::size_t(f.elemSize) * f.dim;
+    }
+    return n;
+}
+
+void encodeKeyInto(const FileDesc& d, int key, const unsigned char* rec, std::string& out) {
     const KeyDesc& k = d.keys[std::size_t(key)];
-    std::string out;
+    out.resize(keySize(d, k));
+    auto* o = reinterpret_cast<unsigned char*>(out.data());
     for (auto& c : k.components) {
         const FieldDesc& f = d.fields[std::size_t(c.field)];
         const unsigned char* p = rec + f.offset;
-        std::size_t start = out.size();
+        unsigned char* start = o;
         for (uint32_t e = 0; e < f.dim; ++e, p += f.elemSize) {
             switch (f.type) {
                 case FieldType::ULong:
-                    out.push_back(char(p[3])); out.push_back(char(p[2]));
-                    out.push_back(char(p[1])); out.push_back(char(p[0]));
+                    o[0] = p[3]; o[1] = p[2]; o[2] = p[1]; o[3] = p[0];
+                    o += 4;
                     break;
                 case FieldType::Long:
-                    out.push_back(char(p[3] ^ 0x80)); out.push_back(char(p[2]));
-                    out.push_back(char(p[1])); out.push_back(char(p[0]));
+                    o[0] = p[3] ^ 0x80; o[1] = p[2]; o[2] = p[1]; o[3] = p[0];
+                    o += 4;
                     break;
-                case FieldType::String:
-                    for (uint32_t i = 0; i < f.elemSize; ++i) {
-                        unsigned char ch = p[i] == 0 ? ' ' : p[i];
-                        out.push_back(char(k.nocase ? upper1252(ch) : ch));
-                    }
+                case FieldType::String: {
+                    const unsigned char* table = k.nocase ? kFold.upper : kFold.keep;
+                    for (uint32_t i = 0; i < f.elemSize; ++i) o[i] = table[p[i]];
+                    o += f.elemSize;
                     break;
+                }
                 default:
-                    for (uint32_t i = 0; i < f.elemSize; ++i) out.push_back(char(p[i]));
+                    std::memcpy(o, p, f.elemSize);
+                    o += f.elemSize;
                     break;
             }
         }
         if (c.descending)
-            for (std::size_t i = start; i < out.size(); ++i) out[i] = char(~static_cast<unsigned char>(out[i]));
+            for (unsigned char* q = start; q < o; ++q) *q = static_cast<unsigned char>(~*q);
     }
+}
+
+std::string encodeKey(const FileDesc& d, int key, const unsigned char* rec) {
+    std::string out;
+    encodeKeyInto(d, key, rec, out);
     return out;
 }
 
@@ -199,13 +231,20 @@ void qkeyFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
         sqlite3_result_null(ctx);
         return;
     }
-    std::string v = encodeKey(*d, key, rec);
+    thread_local std::string v;
+    encodeKeyInto(*d, key, rec, v);
     sqlite3_result_blob(ctx, v.data(), int(v.size()), SQLITE_TRANSIENT);
 }
 
 void registerKeyFunction(sqlite3* db) {
     sqlite3_create_function(db, "qkey", 3, SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS, nullptr,
                             qkeyFunction, nullptr, nullptr);
+}
+
+// The three staging files of an import run (temporary directory, one set
+// per process).
+bool isStagingFile(const FileDesc& d) {
+    return d.rule == NameRule::Temporary && (d.label == "NewHR" || d.label == "TempCC" || d.label == "TempID");
 }
 
 // Bumped whenever the stored form changes, so a file of an older form is
@@ -339,6 +378,16 @@ void Store::forget(const std::string& fileName) {
     }
 }
 
+namespace {
+// The page cache a file gets in a transaction: enough for the keys of a
+// header file to stay in memory, less for a text file, whose new pages are
+// written once and seldom read again. The caches bound the memory of a long
+// run whatever its size.
+std::string cacheSizePragma(const std::string& schema, const RecordFile& f) {
+    return "PRAGMA " + schema + ".cache_size=" + (f.desc().memoMax ? "-8192" : "-32768");
+}
+}  // namespace
+
 Status Store::beginTransaction(int waitSeconds, const std::vector<RecordFile*>& files) {
     if (txn_) {
         setError(TransactionActiveErr);
@@ -380,7 +429,11 @@ Status Store::beginTransaction(int waitSeconds, const std::vector<RecordFile*>& 
             return FileSystemErr;
         }
         registerKeyFunction(c->db);
-        c->exec("PRAGMA cache_size=-32768");
+        // The statement and savepoint journals of a transaction stay in
+        // memory: they hold the pages one message changed, and are emptied
+        // when its savepoint is released.
+        c->exec("PRAGMA temp_store=MEMORY");
+        c->exec(cacheSizePragma("main", *list[0]));
     }
     keptNames_.clear();
     sqlite3_busy_timeout(c->db, (waitSeconds > 0 ? waitSeconds : 0) * 1000 + 100);
@@ -396,7 +449,7 @@ Status Store::beginTransaction(int waitSeconds, const std::vector<RecordFile*>& 
             setError(FileSystemErr, sqlite3_errmsg(c->db));
             return FileSystemErr;
         }
-        c->exec("PRAGMA aux" + std::to_string(i) + ".cache_size=-32768");
+        c->exec(cacheSizePragma("aux" + std::to_string(i), *list[i]));
     }
     int rc = c->exec("BEGIN IMMEDIATE");
     if (rc != SQLITE_OK) {
@@ -538,7 +591,15 @@ Status RecordFile::openConnection() {
     }
     registerKeyFunction(own_->db);
     sqlite3_busy_timeout(own_->db, 5000);
-    own_->exec("PRAGMA cache_size=-16384");
+    own_->exec("PRAGMA cache_size=-16384; PRAGMA temp_store=MEMORY");
+    // The staging files live as long as one import run of this process: a
+    // crash loses the run's staging whatever is synced, and the next run
+    // removes what is left. So they skip the disk syncs and keep their
+    // journal in memory; a rollback still works.
+    // They are written and read once, front to back: a small page cache
+    // serves them.
+    if (isStagingFile(*desc_))
+        own_->exec("PRAGMA synchronous=OFF; PRAGMA journal_mode=MEMORY; PRAGMA cache_size=-2048");
     active_ = own_.get();
     schema_ = "main";
     return NoError;
@@ -798,8 +859,8 @@ Status RecordFile::get(int key) {
     if (!isOpen() && !active_) return fail(FileNotOpenErr);
     if (key < 0 || key >= int(desc_->keys.size())) return fail(RecordNotFoundErr);
     std::string kc = "k" + std::to_string(key);
-    sqlite3_stmt* st = conn().prepare("SELECT id, data, memo, " + kc + " FROM " + table() + " WHERE " + kc +
-                                      " = ?1 ORDER BY " + kc + ", id LIMIT 1");
+    sqlite3_stmt* st = conn().prepare("SELECT id, data, memo FROM " + table() + " WHERE " + kc + " = ?1 ORDER BY " +
+                                      kc + ", id LIMIT 1");
     if (!st) return readFail(sqlite3_errcode(conn().db));
     Reset r{st};
     std::string v = keyValue(key);
@@ -836,12 +897,14 @@ Status RecordFile::reget(const Position& pos) { return getByNumber(pos.id); }
 
 void RecordFile::set(int key) {
     dropAhead();
+    aheadNext_ = 1;
     cursor_ = Cursor::Start;
     curKey_ = key;
 }
 
 void RecordFile::setFrom(int key) {
     dropAhead();
+    aheadNext_ = 1;
     cursor_ = Cursor::FromValue;
     curKey_ = key;
     curValue_ = keyValue(key);
@@ -849,12 +912,14 @@ void RecordFile::setFrom(int key) {
 
 void RecordFile::setPhysical() {
     dropAhead();
+    aheadNext_ = 1;
     cursor_ = Cursor::Start;
     curKey_ = -1;
 }
 
 void RecordFile::reset(const Position& pos) {
     dropAhead();
+    aheadNext_ = 1;
     cursor_ = Cursor::At;
     curKey_ = pos.key;
     curValue_ = pos.keyValue;
@@ -925,7 +990,9 @@ Status RecordFile::step(bool forward) {
     dropAhead();
     aheadForward_ = forward;
     aheadVersion_ = dataVersion();
-    int batch = holdWait_ >= 0 ? 1 : desc_->memoMax ? 8 : 64;
+    int most = desc_->memoMax ? 8 : 64;
+    int batch = holdWait_ >= 0 ? 1 : std::min(aheadNext_, most);
+    aheadNext_ = std::min(batch * 2, most);
     const char* cmp = forward ? ">" : "<";
     const char* cmpEq = forward ? ">=" : "<=";
     const char* dir = forward ? "" : " DESC";

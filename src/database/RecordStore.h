@@ -180,7 +180,13 @@ private:
     Status applyRow(Row& row);
     int collect(sqlite3_stmt* st, int limit);
     Status step(bool forward);
-    void dropAhead() { ahead_.clear(); aheadPos_ = 0; }
+    // Rows fetched and never used mean the walk is short (or writes
+    // interleave with it): the next fetch starts small again.
+    void dropAhead() {
+        if (aheadPos_ < ahead_.size()) aheadNext_ = 1;
+        ahead_.clear();
+        aheadPos_ = 0;
+    }
     int64_t dataVersion();
     Status readFail(int rc);
     Status holdThenRead(int64_t id);
@@ -213,6 +219,10 @@ private:
     // of this file so the walk re-seeks from its last key.
     std::vector<Row> ahead_;
     std::size_t aheadPos_ = 0;
+    // Rows the next fetch reads: one after a set, doubling while the walk
+    // uses up what it fetched, so a lookup that reads a record or two never
+    // pays for a batch.
+    int aheadNext_ = 1;
     int64_t aheadVersion_ = 0;
     int lastReadRc_ = 0;  // the file's data version when the rows were read
     bool aheadForward_ = true;

@@ -366,3 +366,53 @@ TEST_F(Database, RollbackOfAnAppendRestoresTheKeysForLaterAppends) {
 }
 
 }  // namespace
+
+// A walk fetches rows in batches that start small after every set and grow
+// while the walk goes on: whatever the number of records and wherever the
+// walk turns, each record comes once, in key order, with its own memo.
+TEST_F(Database, WalksOfEveryLengthVisitEachRecordOnceAndTurnWhereTheyStand) {
+    OP_CLOSE(s, OpOpenShared, {3, 4});
+    for (uint32_t n : {0u, 1u, 2u, 3u, 5u, 8u, 9u, 16u, 17u, 63u, 64u, 65u, 130u}) {
+        SCOPED_TRACE("records: " + std::to_string(n));
+        ASSERT_TRUE(s.MsgNmbr.empty().ok());
+        ASSERT_TRUE(s.MsgText.empty().ok());
+        for (uint32_t id = 1; id <= n; ++id) {
+            addMsg(id, 1000);
+            s.MsgText.clearBuffer();
+            s.TXT.MSGNUMBER = id;
+            s.MsgText.memo = "text " + std::to_string(id);
+            ASSERT_TRUE(s.MsgText.add().ok());
+        }
+        std::vector<uint32_t> descending, ascending;
+        for (uint32_t id = n; id >= 1; --id) descending.push_back(id);
+        for (uint32_t id = 1; id <= n; ++id) ascending.push_back(id);
+
+        EXPECT_EQ(walk(MsgNmbrFile::IDKEY), descending);  // IDKEY runs from the highest number
+        std::vector<uint32_t> back;
+        s.MsgNmbr.set(MsgNmbrFile::IDKEY);
+        while (s.MsgNmbr.previous()) back.push_back(s.MSG.MSGNUMBER);
+        EXPECT_EQ(back, ascending);
+
+        std::vector<uint32_t> texts;
+        s.MsgText.setPhysical();
+        while (s.MsgText.next()) {
+            texts.push_back(s.TXT.MSGNUMBER);
+            EXPECT_EQ(s.MsgText.memo, "text " + std::to_string(uint32_t(s.TXT.MSGNUMBER)));
+        }
+        EXPECT_EQ(texts, ascending);
+
+        // Turning back after k records gives the records before the k-th.
+        for (uint32_t k : {1u, 2u, 3u, 4u, 9u, 17u, 64u, 66u}) {
+            if (k > n) break;
+            s.MsgNmbr.set(MsgNmbrFile::IDKEY);
+            for (uint32_t i = 0; i < k; ++i) ASSERT_TRUE(s.MsgNmbr.next().ok());
+            ASSERT_EQ(uint32_t(s.MSG.MSGNUMBER), n + 1 - k);
+            std::vector<uint32_t> turned;
+            while (s.MsgNmbr.previous()) turned.push_back(s.MSG.MSGNUMBER);
+            std::vector<uint32_t> expect;
+            for (uint32_t id = n + 2 - k; id <= n; ++id) expect.push_back(id);
+            EXPECT_EQ(turned, expect) << "turned after " << k;
+        }
+    }
+    OP_CLOSE(s, OpClose, {3, 4});
+}
