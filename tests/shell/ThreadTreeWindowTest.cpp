@@ -6,6 +6,7 @@
 #include <QTreeWidget>
 
 #include "ShellFixture.h"
+#include "database/Preferences.h"
 #include "shell/windows/ThreadTreeWindow.h"
 
 namespace quill::test {
@@ -40,7 +41,7 @@ struct ThreadTreeWindowTest : FrameFixture {
 };
 
 TEST_F(ThreadTreeWindowTest, FollowsTheBrowseAndRebuildsOnlyWhenTheThreadChanges) {
-    setKonfigNumber(*session, kThreadTreeDisplayPreference, 2);  // sender and number
+    ASSERT_TRUE(savePreferenceChanges(*session, {{kThreadTreeDisplayPreference, 2}}, {}));  // sender and number
     shell::Frame& f = openFrame();
     f.publishCurrentMessage(current(101));
     auto* w = dynamic_cast<ThreadTreeWindow*>(f.openWindow("ThreadTree"));
@@ -61,7 +62,7 @@ TEST_F(ThreadTreeWindowTest, FollowsTheBrowseAndRebuildsOnlyWhenTheThreadChanges
 }
 
 TEST_F(ThreadTreeWindowTest, SelectingANodeAsksForThatMessageButFollowingDoesNot) {
-    setKonfigNumber(*session, kThreadTreeDisplayPreference, 2);
+    ASSERT_TRUE(savePreferenceChanges(*session, {{kThreadTreeDisplayPreference, 2}}, {}));
     shell::Frame& f = openFrame();
     std::vector<uint32_t> asked;
     QObject::connect(&f, &shell::Frame::locateMessageRequested, [&](uint32_t n) { asked.push_back(n); });
