@@ -11,10 +11,12 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTreeWidget>
+#include <set>
 
 #include "ShellFixture.h"
 #include "search/Codes.h"
 #include "search/Search.h"
+#include "shell/windows/BrowseWindow.h"
 #include "shell/windows/ClassifyWindow.h"
 #include "shell/windows/KeyWordList.h"
 #include "shell/windows/TopicMarks.h"
@@ -173,6 +175,45 @@ TEST_F(ClassifyWindowsTest, OpeningTheTopicListRecountsAfterSetClassification) {
     ASSERT_TRUE(classify->classify(false));
     EXPECT_EQ(classify->status()->text(), "Topics removed!");
     EXPECT_EQ(codeView(*session, roses), (std::vector<uint32_t>{4, 3}));
+}
+
+TEST_F(ClassifyWindowsTest, WithABrowseOpenTheSetIsWhatItsViewShows) {
+    Frame& f = openFrame();
+    uint32_t roses = addCode(*session, CodeTopic, "Roses").id;
+    auto* browse = dynamic_cast<BrowseWindow*>(f.openWindow("BrowseMsgNmbr"));
+    ASSERT_NE(browse, nullptr);
+    ASSERT_TRUE(browse->showMessage(1));
+    browse->switchMode(BrowseMode::Thread);
+    browse->setLimited(true);
+    ASSERT_NE(browse->view().filter(), 0u);
+    auto* classify = dynamic_cast<ClassifyWindow*>(f.openWindow("ClassifyProc"));
+    ASSERT_NE(classify, nullptr);
+    EXPECT_TRUE(classify->viewChoice()->isChecked()) << "an open browse's view is the set offered first";
+
+    // The thread the browse is limited to ("Flowers": 1 and 2) ...
+    ASSERT_TRUE(classify->classify(true));
+    std::vector<uint32_t> linked = codeView(*session, roses);
+    EXPECT_EQ(std::set<uint32_t>(linked.begin(), linked.end()), (std::set<uint32_t>{1, 2}));
+    // ... and, as the browse changes, what it shows then: the topic view of
+    // that topic, then the whole file by date.
+    browse->view().setTopic(roses);
+    browse->switchMode(BrowseMode::Topic);
+    ASSERT_TRUE(classify->classify(false));
+    EXPECT_TRUE(codeView(*session, roses).empty());
+    browse->switchMode(BrowseMode::Date);
+    ASSERT_TRUE(classify->classify(true));
+    EXPECT_EQ(codeView(*session, roses).size(), 4u);
+
+    // Once the browse is closed its set is gone: nothing else is taken in
+    // its place until the user chooses.
+    f.closeGroup(WindowGroup::NotTools);
+    QApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_EQ(openBrowse(f), nullptr);
+    EXPECT_FALSE(classify->classify(false));
+    EXPECT_EQ(codeView(*session, roses).size(), 4u);
+    EXPECT_FALSE(classify->viewChoice()->isEnabled());
+    EXPECT_TRUE(classify->threadChoice()->isChecked());
 }
 
 TEST_F(ClassifyWindowsTest, KeyWordListAddsKeyWordsAndIndexingHonoursMatchWord) {

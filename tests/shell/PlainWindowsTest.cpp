@@ -1,8 +1,10 @@
 #include <QAbstractItemModel>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMdiArea>
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QTableView>
@@ -396,6 +398,31 @@ TEST_F(PlainWindows, ChangedDateFormatIsKeptAndReachesTheFrame) {
     ASSERT_NE(again, nullptr);
     EXPECT_EQ(again->dateFormat()->currentData().toInt(), 10);
     EXPECT_EQ(again->lineWidth()->value(), 72);
+}
+
+TEST_F(PlainWindows, FrameLayoutChoicesTakeEffectOnSaveAndAreOfferedAgain) {
+    openFrame();
+    ASSERT_EQ(frame->area()->viewMode(), QMdiArea::SubWindowView);
+    auto* w = open<UserPanelWindow>("UserPanel");
+    ASSERT_NE(w, nullptr);
+    EXPECT_FALSE(w->tabbedView()->isChecked());
+    w->tabbedView()->setChecked(true);
+    w->framePlacement()->setChecked(true);
+    ASSERT_TRUE(w->save());
+    EXPECT_EQ(frame->area()->viewMode(), QMdiArea::TabbedView);
+    EXPECT_EQ(konfigNumber(*session, kPrefTabbedView), 1);
+    EXPECT_EQ(konfigNumber(*session, kPrefFramePlacement), 1);
+    EXPECT_EQ(konfigNumber(*session, kPrefPlainBackground), 0);
+
+    frame->closeGroup(WindowGroup::NotTools);
+    settle();
+    auto* again = open<UserPanelWindow>("UserPanel");
+    ASSERT_NE(again, nullptr);
+    EXPECT_TRUE(again->tabbedView()->isChecked());
+    EXPECT_TRUE(again->framePlacement()->isChecked());
+    again->tabbedView()->setChecked(false);
+    ASSERT_TRUE(again->save());
+    EXPECT_EQ(frame->area()->viewMode(), QMdiArea::SubWindowView);
 }
 
 TEST_F(PlainWindows, PreferencesRefuseADirectoryThatDoesNotExist) {

@@ -18,6 +18,7 @@
 #include "ShellFixture.h"
 #include "search/Search.h"
 #include "search/WordIndex.h"
+#include "shell/windows/BrowseWindow.h"
 #include "shell/windows/SearchIndexWindow.h"
 #include "shell/windows/SearchWindow.h"
 
@@ -168,6 +169,40 @@ TEST_F(SearchWindowTest, NextHitAtTheLastHitKeepsTheSelectionAndDisablesNext) {
     w->textPane()->setTextCursor(c);
     ASSERT_TRUE(w->previousHit());
     EXPECT_EQ(w->pane().selStart, 11u) << "the hit the cursor stands in is the previous one";
+}
+
+TEST_F(SearchWindowTest, EnterOnAHitShowsItInTheBrowsesResultViewWithItsHitsToStepThrough) {
+    Fx m = forumMessage(500, 0, "Fruit", "quince one quince two quince");
+    Fx other = forumMessage(501, 0, "Fruit", "a quince alone");
+    importArchive({m, other});
+    indexArchive();
+    Frame& f = openFrame();
+    auto* browse = dynamic_cast<BrowseWindow*>(f.openWindow("BrowseMsgNmbr"));
+    ASSERT_NE(browse, nullptr);
+    auto* w = dynamic_cast<SearchWindow*>(f.openWindow("SearchProc"));
+    ASSERT_NE(w, nullptr);
+    runSearchIn(w, "quince");
+    ASSERT_EQ(listed(w), (std::set<uint32_t>{500, 501}));
+    QTreeWidgetItem* hit = nullptr;
+    for (int i = 0; i < w->hitsList()->topLevelItemCount(); ++i)
+        if (w->hitsList()->topLevelItem(i)->text(0) == "500") hit = w->hitsList()->topLevelItem(i);
+    ASSERT_NE(hit, nullptr);
+    emit w->hitsList()->itemActivated(hit, 0);
+
+    // The browse shows the result set the search wrote, at the hit's message.
+    EXPECT_EQ(browse->view().mode(), BrowseMode::Search);
+    ASSERT_NE(browse->current(), nullptr);
+    EXPECT_EQ(browse->current()->id, 500u);
+    std::set<uint32_t> shown;
+    for (const BrowseRow& r : browse->view().first(10)) shown.insert(r.id);
+    EXPECT_EQ(shown, (std::set<uint32_t>{500, 501}));
+    // Its hit commands step through the searched word's three places.
+    int steps = 0;
+    while (browse->nextHit()) {
+        ++steps;
+        EXPECT_EQ(browse->textPane()->textCursor().selectedText(), "quince");
+    }
+    EXPECT_EQ(steps, 3);
 }
 
 TEST_F(SearchWindowTest, HitsAfterACharacterReferenceAreSelectedWhereTheyShow) {

@@ -680,4 +680,10 @@ void BrowseWindow::closeEvent(QCloseEvent* e) {
     QWidget::closeEvent(e);
 }
 
+BrowseWindow* openBrowse(const Frame& frame) {
+    for (const char* name : {"BrowseMsgNmbr", "BrowseMail"})
+        if (auto* w = qobject_cast<BrowseWindow*>(frame.window(name))) return w;
+    return nullptr;
+}
+
 }  // namespace quill::shell

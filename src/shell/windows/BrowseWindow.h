@@ -120,4 +120,7 @@ private:
     QTimer* watch_ = nullptr;
 };
 
+// The message browse open in the frame (forum or mail), nullptr when none.
+BrowseWindow* openBrowse(const Frame& frame);
+
 }  // namespace quill::shell

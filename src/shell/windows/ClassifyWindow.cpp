@@ -12,10 +12,12 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "browse/BrowseView.h"
 #include "browse/ThreadTree.h"
 #include "database/Calendar.h"
 #include "database/Common.h"
 #include "database/Files.h"
+#include "shell/windows/BrowseWindow.h"
 
 namespace quill::shell {
 
@@ -40,6 +42,23 @@ std::vector<uint32_t> allMessages(Session& s) {
     return ids;
 }
 
+// The messages of a browse view as it stands (mode, filter, key word or
+// topic), read through a view of this window's own session so the browse's
+// place and record buffers stay as they are.
+std::vector<uint32_t> viewMessages(Session& s, BrowseView& shown) {
+    std::vector<uint32_t> ids;
+    BrowseView v(s);
+    if (!v.open()) return ids;
+    if (shown.mode() == BrowseMode::KeyWord) v.setKeyWord(shown.keyWord());
+    if (shown.mode() == BrowseMode::Topic) v.setTopic(shown.topic());
+    v.setMode(shown.mode());
+    if (shown.canFilter() && shown.filter() != 0) v.setFilter(shown.filter());
+    constexpr std::size_t kPage = 1000;
+    for (std::vector<BrowseRow> rows = v.first(kPage); !rows.empty(); rows = v.after(rows.back(), kPage))
+        for (const BrowseRow& r : rows) ids.push_back(r.id);
+    return ids;
+}
+
 int32_t dayOf(const QDate& d) { return dateFromYmd(d.year(), d.month(), d.day()); }
 
 }  // namespace
@@ -47,14 +66,18 @@ int32_t dayOf(const QDate& d) { return dateFromYmd(d.year(), d.month(), d.day())
 ClassifyWindow::ClassifyWindow(Frame& frame) : frame_(frame), session_(frame.newSession()) {
     setWindowTitle("Classify Messages");
     auto* setBox = new QGroupBox(" Classify all messages related to the current:", this);
+    view_ = new QRadioButton("&Browse view (the messages the browse shows)", setBox);
     thread_ = new QRadioButton("&Thread", setBox);
     database_ = new QRadioButton("&Database", setBox);
     auto* setLayout = new QVBoxLayout(setBox);
+    setLayout->addWidget(view_);
     setLayout->addWidget(thread_);
     setLayout->addWidget(database_);
     const bool mail = session_->Mem.ForumType == TypeMail;
+    const bool browsing = openBrowse(frame_) != nullptr;
+    view_->setEnabled(browsing);
     thread_->setEnabled(!mail);
-    (mail ? database_ : thread_)->setChecked(true);
+    (browsing ? view_ : mail ? database_ : thread_)->setChecked(true);
 
     topic_ = new QComboBox(this);
     dateFilter_ = new QCheckBox("Only messages dated &from", this);
@@ -108,6 +131,10 @@ void ClassifyWindow::reloadCodes() {
 }
 
 std::vector<uint32_t> ClassifyWindow::chosenSet() {
+    if (view_->isChecked()) {
+        BrowseWindow* b = openBrowse(frame_);
+        return b ? viewMessages(*session_, b->view()) : std::vector<uint32_t>{};
+    }
     if (thread_->isChecked()) {
         std::vector<uint32_t> ids;
         for (const ThreadEntry& e : readThread(*session_, frame_.currentMessage().threadNumber))
@@ -119,6 +146,14 @@ std::vector<uint32_t> ClassifyWindow::chosenSet() {
 
 bool ClassifyWindow::classify(bool attach) {
     uint32_t code = topic_->currentData().toUInt();
+    if (code != 0 && view_->isChecked() && !openBrowse(frame_)) {
+        // The browse was closed since: the set it stood for is gone with it,
+        // and another set is only taken when the user chooses it.
+        view_->setEnabled(false);
+        (thread_->isEnabled() ? thread_ : database_)->setChecked(true);
+        status_->setText("The browse is closed: choose another set.");
+        return false;
+    }
     if (code != 0) {
         status_->setText(attach ? "Attaching topics ... please wait!" : "Removing topics ... please wait!");
         QApplication::processEvents();

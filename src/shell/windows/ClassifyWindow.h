@@ -1,7 +1,7 @@
 // Set classification ("Classify Messages"): attaches a topic to, or removes
-// it from, every message of a set: the thread of the browse's current
-// message or the whole database, optionally only messages dated inside a
-// range.
+// it from, every message of a set: the messages the open browse shows (its
+// view with its filter), the thread of the browse's current message or the
+// whole database, optionally only messages dated inside a range.
 #pragma once
 
 #include <QWidget>
@@ -28,6 +28,7 @@ public:
     ~ClassifyWindow() override;
 
     QComboBox* topic() const { return topic_; }
+    QRadioButton* viewChoice() const { return view_; }
     QRadioButton* threadChoice() const { return thread_; }
     QRadioButton* databaseChoice() const { return database_; }
     QCheckBox* dateFilter() const { return dateFilter_; }
@@ -48,6 +49,7 @@ private:
     Frame& frame_;
     std::unique_ptr<Session> session_;
     QComboBox* topic_ = nullptr;
+    QRadioButton* view_ = nullptr;
     QRadioButton* thread_ = nullptr;
     QRadioButton* database_ = nullptr;
     QCheckBox* dateFilter_ = nullptr;

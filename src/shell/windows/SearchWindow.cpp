@@ -20,6 +20,7 @@
 #include "database/Common.h"
 #include "database/Files.h"
 #include "database/Preferences.h"
+#include "shell/windows/BrowseWindow.h"
 
 namespace quill::shell {
 
@@ -115,9 +116,15 @@ SearchWindow::SearchWindow(Frame& frame) : frame_(frame), session_(frame.newSess
     connect(list_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
         if (item) showMessage(item->data(0, IdRole).toUInt());
     });
-    // Enter or a double click moves an open browse to the message.
+    // Enter or a double click moves an open browse to the message, in its
+    // view of the result set with these search words to step through.
     connect(list_, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
-        if (item) emit frame_.locateMessageRequested(item->data(0, IdRole).toUInt());
+        if (!item) return;
+        if (BrowseWindow* b = openBrowse(frame_)) {
+            b->setHitWords(hitWords_);
+            b->switchMode(BrowseMode::Search);
+        }
+        emit frame_.locateMessageRequested(item->data(0, IdRole).toUInt());
     });
     connect(list_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
         if (set_.ids.empty() || running()) return;

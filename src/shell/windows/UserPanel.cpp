@@ -116,6 +116,13 @@ QWidget* UserPanelWindow::displayPage() {
                                  {"Sender, date, number", 5}});
     form->addRow("Thread tree &rows", treeRows_);
     layout->addLayout(form);
+    // How the main window holds its windows: read by the frame whenever the
+    // preferences are saved.
+    tabbedView_ = new QCheckBox("Show the windows as ta&bs", page);
+    tabbedView_->setToolTip("One tab per open window instead of overlapping windows");
+    plainBackground_ = new QCheckBox("Plain &background behind the windows", page);
+    framePlacement_ = new QCheckBox("Open the main window where it was &last closed", page);
+    for (QCheckBox* box : {tabbedView_, plainBackground_, framePlacement_}) layout->addWidget(box);
 
     auto* grid = new QGridLayout;
     for (std::size_t i = 0; i < colours_.size(); ++i) {
@@ -230,7 +237,7 @@ void UserPanelWindow::load() {
     auto& texts = session_->prefs.texts;
     for (int n : {pref::DateFormat, pref::ListDateFormat, pref::TimeFormat, pref::MessageBrowsePersonFormat,
                   pref::MailBrowsePersonFormat, pref::ThreadTreeDisplay, pref::CompletionNotice,
-                  pref::ExportLineWidth})
+                  pref::ExportLineWidth, kPrefPlainBackground, kPrefFramePlacement, kPrefTabbedView})
         loadedNumbers_[n] = numbers[n];
     for (int n = pref::DeleteColour; n <= pref::HitColour; ++n) loadedNumbers_[n] = numbers[n];
     for (int n = pref::MergeSpeed; n <= pref::ImportSpeed; ++n) loadedNumbers_[n] = numbers[n];
@@ -260,6 +267,9 @@ void UserPanelWindow::load() {
         choose(speeds_[i], level >= 1 && level <= 7 ? level : 4);
     }
     completion_->setChecked(loadedNumbers_[pref::CompletionNotice] != 0);
+    tabbedView_->setChecked(loadedNumbers_[kPrefTabbedView] == 1);
+    plainBackground_->setChecked(loadedNumbers_[kPrefPlainBackground] == 1);
+    framePlacement_->setChecked(loadedNumbers_[kPrefFramePlacement] == 1);
     int32_t width = loadedNumbers_[pref::ExportLineWidth];
     lineWidth_->setValue(width > 0 ? width : 78);
     tempDir_->setText(shown(loadedTemp_));
@@ -307,6 +317,9 @@ void UserPanelWindow::collect(std::map<int, int32_t>& numbers, std::map<int, std
     for (std::size_t i = 0; i < speeds_.size(); ++i) number(pref::MergeSpeed + int(i), chosen(speeds_[i]));
     number(pref::CompletionNotice, completion_->isChecked() ? 1 : 0);
     number(pref::ExportLineWidth, lineWidth_->value());
+    number(kPrefTabbedView, tabbedView_->isChecked() ? 1 : 0);
+    number(kPrefPlainBackground, plainBackground_->isChecked() ? 1 : 0);
+    number(kPrefFramePlacement, framePlacement_->isChecked() ? 1 : 0);
     for (std::size_t i = 0; i < fontNames_.size(); ++i) {
         const int n = pref::WindowFont + int(i);
         const QString family = fontNames_[i]->currentFont().family();

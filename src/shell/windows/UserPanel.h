@@ -40,6 +40,9 @@ public:
     QComboBox* dateFormat() const { return dateFormat_; }
     QComboBox* timeFormat() const { return timeFormat_; }
     QSpinBox* lineWidth() const { return lineWidth_; }
+    QCheckBox* tabbedView() const { return tabbedView_; }
+    QCheckBox* plainBackground() const { return plainBackground_; }
+    QCheckBox* framePlacement() const { return framePlacement_; }
     QComboBox* speed(int preference) const { return speeds_.at(std::size_t(preference - 26)); }
     QLineEdit* tempDir() const { return tempDir_; }
     QLineEdit* dataDir() const { return dataDir_; }
@@ -77,6 +80,9 @@ private:
     std::array<QSpinBox*, 4> fontSizes_{};
     std::array<QComboBox*, 5> speeds_{};
     QCheckBox* completion_ = nullptr;
+    QCheckBox* tabbedView_ = nullptr;
+    QCheckBox* plainBackground_ = nullptr;
+    QCheckBox* framePlacement_ = nullptr;
     QSpinBox* lineWidth_ = nullptr;
     QLineEdit* tempDir_ = nullptr;
     QLineEdit* dataDir_ = nullptr;
