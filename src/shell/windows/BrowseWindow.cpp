@@ -104,6 +104,9 @@ void BrowseWindow::build() {
     auto* bar = new QHBoxLayout;
     locator_ = new QLineEdit(this);
     locator_->setClearButtonEnabled(true);
+    // Room for a whole date with the clear button beside it, however narrow
+    // the window gets.
+    locator_->setMinimumWidth(locator_->fontMetrics().horizontalAdvance("yyyy-mm-dd") + 48);
     find_ = new QPushButton("Find", this);
     lookup_ = new QPushButton("Look up", this);
     limit_ = new QPushButton("Limit", this);
@@ -192,6 +195,10 @@ void BrowseWindow::build() {
     previousHit_->setToolTip("Locate previous search hit instance");
     nextHit_ = new QPushButton("Next hit", lower);
     nextHit_->setToolTip("Locate next search hit instance");
+    // The page arrows need no more room than their arrow, leaving it to the
+    // tool buttons of the same row.
+    for (QPushButton* b : {previousPage_, nextPage_})
+        b->setMaximumWidth(b->fontMetrics().horizontalAdvance("<>") + 28);
     pageLabel_ = new QLabel(lower);
     status_ = new QPushButton("Status", lower);
     status_->setToolTip("Set the status of the highlighted message, its thread, section or database");
