@@ -30,7 +30,11 @@ struct Screenshots : FrameFixture {
         const char* home = std::getenv("QUILL_SCREENSHOT_HOME");
         if (!to || !home) GTEST_SKIP() << "QUILL_SCREENSHOTS and QUILL_SCREENSHOT_HOME are not set";
         out = fs::absolute(to);
-        ASSERT_TRUE(startProgram(fs::absolute(home)));
+        home_ = fs::absolute(home);
+    }
+    fs::path home_;
+    void start(const fs::path& home) {
+        ASSERT_TRUE(startProgram(home));
         frame->resize(1280, 800);
     }
     // Activates the first database of the catalogue of this type (the
@@ -49,7 +53,13 @@ struct Screenshots : FrameFixture {
     }
 };
 
+TEST_F(Screenshots, FirstStartInAnEmptyDirectory) {
+    start(dir / "fresh");
+    save("first-start.png");
+}
+
 TEST_F(Screenshots, ForumBrowseWithTheThreadTreeBeside) {
+    start(home_);
     ASSERT_TRUE(activate(false));
     frame->resize(1500, 800);  // room for the browse's buttons and the tree
     QWidget* browse = frame->openWindow("BrowseMsgNmbr");
@@ -71,6 +81,7 @@ TEST_F(Screenshots, ForumBrowseWithTheThreadTreeBeside) {
 }
 
 TEST_F(Screenshots, MailBrowse) {
+    start(home_);
     ASSERT_TRUE(activate(true));
     ASSERT_NE(frame->openWindow("BrowseMail"), nullptr);
     frame->area()->activeSubWindow()->showMaximized();
