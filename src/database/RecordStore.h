@@ -187,7 +187,6 @@ private:
         ahead_.clear();
         aheadPos_ = 0;
     }
-    int64_t dataVersion();
     Status readFail(int rc);
     Status holdThenRead(int64_t id);
     Status keepLastId(int64_t id);
@@ -223,8 +222,7 @@ private:
     // uses up what it fetched, so a lookup that reads a record or two never
     // pays for a batch.
     int aheadNext_ = 1;
-    int64_t aheadVersion_ = 0;
-    int lastReadRc_ = 0;  // the file's data version when the rows were read
+    int lastReadRc_ = 0;
     bool aheadForward_ = true;
     int64_t current_ = 0;      // record last read or written
     int holdWait_ = -1;        // >= 0: the next read holds
