@@ -36,16 +36,8 @@ std::vector<std::string> lines(const std::string& text) {
     return v;
 }
 
-class ImportVerb : public ::testing::Test {
+class ImportVerb : public CliTest {
 protected:
-    TempDir home;
-    TempDir files;
-    std::string out, err;
-
-    int cli(std::vector<std::string> args) {
-        args.insert(args.begin(), {"--home", home.path()});
-        return runCli(args, &out, &err);
-    }
     void SetUp() override {
         ASSERT_EQ(cli({"init"}), 0) << err;
         ASSERT_EQ(cli({"db", "add-mail", "Owner", "owner@example.com", "--alt", "alt@example.com"}), 0) << err;

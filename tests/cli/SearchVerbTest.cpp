@@ -8,16 +8,8 @@
 namespace quill::test {
 namespace {
 
-class SearchVerb : public ::testing::Test {
+class SearchVerb : public CliTest {
 protected:
-    TempDir home;
-    TempDir files;
-    std::string out, err;
-
-    int cli(std::vector<std::string> args) {
-        args.insert(args.begin(), {"--home", home.path()});
-        return runCli(args, &out, &err);
-    }
     static Fx mail(int day, const std::string& from, const std::string& text) {
         Fx m;
         m.kind = "mail";

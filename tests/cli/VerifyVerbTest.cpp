@@ -22,8 +22,7 @@
 #include "support/TestSupport.h"
 
 using namespace quill;
-using quill::test::runCli;
-using quill::test::TempDir;
+using quill::test::CliTest;
 using quill::test::writeFile;
 
 namespace {
@@ -41,14 +40,8 @@ std::string fixtureOf(uint32_t first, uint32_t count) {
     return t;
 }
 
-class Archive : public ::testing::Test {
+class Archive : public CliTest {
 protected:
-    TempDir home, files;
-    std::string out, err;
-    int cli(std::vector<std::string> args) {
-        args.insert(args.begin(), {"--home", home.path()});
-        return runCli(args, &out, &err);
-    }
     void SetUp() override {
         ASSERT_EQ(cli({"init"}), 0) << err;
         writeFile(files / "fx.txt", fixtureOf(1, 40));

@@ -85,16 +85,8 @@ std::string mailbox() {
            LongLast + "\n\n";
 }
 
-class WideCharacters : public ::testing::Test {
+class WideCharacters : public CliTest {
 protected:
-    TempDir home;
-    TempDir files;
-    std::string out, err;
-
-    int cli(std::vector<std::string> args) {
-        args.insert(args.begin(), {"--home", home.path()});
-        return runCli(args, &out, &err);
-    }
     void SetUp() override {
         ASSERT_EQ(cli({"init"}), 0) << err;
         ASSERT_EQ(cli({"db", "add-mail", "Owner", "owner@example.com"}), 0) << err;

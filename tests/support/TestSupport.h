@@ -2,6 +2,7 @@
 // fresh installation in its own temporary directory.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <sys/types.h>
 
 #include <functional>
@@ -111,5 +112,19 @@ std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& bytes);
 // Runs the command-line tool; returns its exit status and fills out/err.
 int runCli(const std::vector<std::string>& args, std::string* out = nullptr, std::string* err = nullptr);
+
+// A test of the command-line tool over an installation in its own home
+// directory, with a second directory for the files it imports.
+class CliTest : public ::testing::Test {
+protected:
+    TempDir home;
+    TempDir files;
+    std::string out, err;
+    // Runs the tool on home; out and err hold what it printed.
+    int cli(std::vector<std::string> args) {
+        args.insert(args.begin(), {"--home", home.path()});
+        return runCli(args, &out, &err);
+    }
+};
 
 }  // namespace quill::test
