@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "database/Calendar.h"
 #include "database/Catalogue.h"
@@ -26,7 +27,7 @@ std::string clipped(std::string_view v, std::size_t width) {
 // counters) and closes them again on every way out.
 class OpenFiles {
 public:
-    OpenFiles(Session& s, std::initializer_list<int> files) : s_(s), files_(files) {
+    OpenFiles(Session& s, std::vector<int> files) : s_(s), files_(std::move(files)) {
         for (int n : files_) {
             OP_CLOSE(s_, OpOpenShared, {n});
             ++opened_;
@@ -52,8 +53,8 @@ private:
 // other way round.
 class OtherDatabaseDirectory {
 public:
-    OtherDatabaseDirectory(Session& s, const std::string& dirnamn, std::initializer_list<int> files)
-        : s_(s), saved_(s.Mem.Dirnamn), files_(files) {
+    OtherDatabaseDirectory(Session& s, const std::string& dirnamn, std::vector<int> files)
+        : s_(s), saved_(s.Mem.Dirnamn), files_(std::move(files)) {
         for (int n : files_) {
             RecordFile* f = s_.file(n);
             if (!f || !f->isOpen()) continue;
@@ -183,39 +184,55 @@ std::vector<ForumsRecord> listMailDatabases(Session& s) {
     return out;
 }
 
-DbResult addForumDatabase(Session& s, std::string_view name) {
-    const std::string description = clipped(name, databaseNameWidth);
-    if (description.empty()) {
-        s.beep();
-        return {DbStatus::EmptyName};
-    }
+namespace {
+
+// Writes a new catalogue entry of the given type with its ForumRef copy in a
+// new database directory. The entry, its identifier, its copy and what
+// fillEntry writes (the owner of a mail database) are one transaction: a
+// program ending halfway leaves no entry without its copy. The directory
+// number is chosen again inside the transaction; when another program took
+// it meanwhile, the next one is tried, so programs creating databases at the
+// same moment never share a directory nor fail on each other's number. Each
+// retry means another program's entry was written, so the retries end; the
+// limit only guards against a catalogue that cannot be read consistently.
+// fillEntry runs inside the transaction with the Forums buffer holding the
+// new entry's fields; on failure it returns false with the result set (the
+// transaction is rolled back afterwards).
+DbResult createDatabase(Session& s, uint8_t type, const std::string& description, int entryErrors,
+                        const std::vector<int>& directoryFiles,
+                        const std::function<bool(DbResult&)>& beforeEntry,
+                        const std::function<void()>& fillEntry) {
     OpenFiles files(s, {ForumsFile::Number, ControlFile::Number});
-    // The entry, its identifier and its ForumRef copy are one transaction:
-    // a program ending halfway leaves no entry without its copy. The
-    // directory number is chosen again inside the transaction; when another
-    // program took it meanwhile, the next one is tried.
     for (int attempt = 0;; ++attempt) {
         const uint32_t dirNumber = nextDirNumber(s);
         const std::string dirPath = joinPath(s.Mem.FileDir, directoryName(dirNumber));
         const bool madeDir = ExistPath(s, 3, 0, dirPath, "", true) == 0;
         DbResult r{DbStatus::Ok, 0, dirNumber};
         bool retry = false;
+        std::vector<std::string> fileNames;
         {
-            OtherDatabaseDirectory dir(s, directoryName(dirNumber), {ForumRefFile::Number});
-            OpenFiles ref(s, {ForumRefFile::Number});
+            OtherDatabaseDirectory dir(s, directoryName(dirNumber), directoryFiles);
+            for (int f : directoryFiles) fileNames.push_back(buildName(s, f));
+            OpenFiles inDir(s, directoryFiles);
             RollbackOnExit unwind(s);
-            if (!beginWrites(s, {&s.Forums, &s.ForumRef, &s.Control})) {
+            std::vector<RecordFile*> writes{&s.Forums};
+            for (int f : directoryFiles) writes.push_back(s.file(f));
+            writes.push_back(&s.Control);
+            if (!beginWrites(s, writes)) {
                 r = failedWrite(s, r);
-            } else if (nextDirNumber(s) != dirNumber && attempt < 5) {
+            } else if (nextDirNumber(s) != dirNumber && attempt < 100) {
                 (void)s.store.rollback();
                 retry = true;
+            } else if (!beforeEntry(r)) {
+                (void)s.store.rollback();
             } else if (const uint32_t id = NextNr(s); id == 0) {
                 (void)s.store.rollback();
                 r.status = DbStatus::NoIdentifier;
             } else {
                 s.Forums.clearBuffer();
-                newEntryFields(s, id, dirNumber, TypeForum, description);
-                if (!UppDat(s, s.Forums, UpdAdd, UpdReport)) {
+                newEntryFields(s, id, dirNumber, type, description);
+                fillEntry();
+                if (!UppDat(s, s.Forums, UpdAdd, entryErrors)) {
                     int code = s.store.errorCode();
                     (void)s.store.rollback();
                     s.store.setError(code);
@@ -232,14 +249,29 @@ DbResult addForumDatabase(Session& s, std::string_view name) {
         // A directory made for an entry that was not written goes again,
         // unless something was stored in it meanwhile.
         if (madeDir) {
-            const std::string refName = joinPath(dirPath, "IDX022.DAT");
-            if (storedRecordCount(refName) == 0 && !fileOpenByAnyone(refName)) {
-                for (const char* tail : {"", ".lck", "-journal"}) ::unlink((refName + tail).c_str());
+            bool unused = true;
+            for (const std::string& name : fileNames)
+                unused = unused && storedRecordCount(name) == 0 && !fileOpenByAnyone(name);
+            if (unused) {
+                for (const std::string& name : fileNames) {
+                    for (const char* tail : {"", ".lck", "-journal"}) ::unlink((name + tail).c_str());
+                }
+                ::rmdir(dirPath.c_str());
             }
-            ::rmdir(dirPath.c_str());
         }
         if (!retry) return r;
     }
+}
+
+}  // namespace
+
+DbResult addForumDatabase(Session& s, std::string_view name) {
+    const std::string description = clipped(name, databaseNameWidth);
+    if (description.empty()) {
+        s.beep();
+        return {DbStatus::EmptyName};
+    }
+    return createDatabase(s, TypeForum, description, UpdReport, {ForumRefFile::Number}, [](DbResult&) { return true; }, [] {});
 }
 
 DbResult addMailDatabase(Session& s, std::string_view name, std::string_view defaultAddress,
@@ -253,40 +285,25 @@ DbResult addMailDatabase(Session& s, std::string_view name, std::string_view def
     std::vector<std::string> alternatives;
     if (!compactAddresses(altAddresses, alternatives)) return {DbStatus::TooManyAddresses};
 
-    OpenFiles config(s, {ForumsFile::Number, ControlFile::Number});
-    const uint32_t dirNumber = nextDirNumber(s);
-    makeDatabaseDirectory(s, dirNumber);
-
-    DbResult r{DbStatus::Ok, 0, dirNumber};
-    {
-        OtherDatabaseDirectory dir(s, directoryName(dirNumber),
-                                   {PersonFile::Number, ForumRefFile::Number, PLINKFile::Number});
-        OpenFiles files(s, {PersonFile::Number, ForumRefFile::Number, PLINKFile::Number});
-        RollbackOnExit unwind(s);
-        if (!beginWrites(s, {&s.Forums, &s.ForumRef, &s.Person, &s.PLINK, &s.Control}))
-            return failedWrite(s, r);
-
-        // The owner: the database name at the default address.
-        if (AddPers(s, address, description)) return failedWrite(s, r);
-        const uint32_t owner = s.PER.PERSONID;
-
-        s.Forums.clearBuffer();
-        const uint32_t id = NextNr(s);
-        if (id == 0) {
-            (void)s.store.rollback();
-            r.status = DbStatus::NoIdentifier;
-            return r;
-        }
-        newEntryFields(s, id, dirNumber, TypeMail, description);
-        s.FOR.MAILADDRESS = address;
-        s.FOR.PERSONID = owner;
-        storeAltAddresses(s.FOR, alternatives);
-        if (!UppDat(s, s.Forums, UpdAdd, UpdReportRollback)) return failedWrite(s, r);
-        if (!UpdREF(s, UpdReportRollback)) return failedWrite(s, r);
-        if (!s.store.commit()) return failedWrite(s, r);
-        r.id = id;
-    }
-    if (rememberId) {
+    uint32_t owner = 0;
+    DbResult r = createDatabase(
+        s, TypeMail, description, UpdReportRollback, {PersonFile::Number, ForumRefFile::Number, PLINKFile::Number},
+        // The owner: the database name at the default address, in the new
+        // directory's person file.
+        [&](DbResult& result) {
+            if (AddPers(s, address, description)) {
+                result = failedWrite(s, result);
+                return false;
+            }
+            owner = s.PER.PERSONID;
+            return true;
+        },
+        [&] {
+            s.FOR.MAILADDRESS = address;
+            s.FOR.PERSONID = owner;
+            storeAltAddresses(s.FOR, alternatives);
+        });
+    if (r.ok() && rememberId) {
         setKonfigNumber(s, 19, int32_t(r.id));
         int32_t unused = 0;
         std::string none;

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -158,6 +160,49 @@ TEST_F(Catalogue, NewMailDatabaseOwnsAPersonInItsOwnDirectory) {
     EXPECT_EQ(s.REF.ALTADDRESS[1].str(), "70000,123");
 }
 
+TEST_F(Catalogue, DatabasesCreatedByProgramsAtOnceEachGetADirectoryOfTheirOwn) {
+    // Several programs adding databases at the same moment must never share
+    // a directory: a mail database's person files would then hold another
+    // owner, and its reference record would be overwritten.
+    constexpr int kPrograms = 3, kEach = 6;
+    const std::string home = inst.dir.path();
+    std::vector<std::unique_ptr<test::ChildProcess>> programs;
+    for (int p = 0; p < kPrograms; ++p) {
+        programs.push_back(std::make_unique<test::ChildProcess>([home, p] {
+            SilentInterface ui;
+            Session child(ui);
+            openInstallation(child, home);
+            for (int i = 0; i < kEach; ++i) {
+                const std::string name = "Box " + std::to_string(p) + "-" + std::to_string(i);
+                DbResult r = i % 3 == 2 ? addForumDatabase(child, name)
+                                        : addMailDatabase(child, name, name + "@example.org", {});
+                if (!r.ok()) return 10 + int(r.status);
+            }
+            return 0;
+        }));
+    }
+    for (auto& p : programs) EXPECT_EQ(p->wait(), 0);
+
+    std::vector<CatalogueEntry> all = listCatalogue(s);
+    ASSERT_EQ(all.size(), std::size_t(kPrograms * kEach));
+    std::set<uint32_t> dirs;
+    for (const CatalogueEntry& e : all) {
+        ASSERT_TRUE(readEntry(e.id));
+        const uint32_t dir = s.FOR.DIRNUMBER;
+        const uint8_t type = s.FOR.TYPE;
+        const uint32_t owner = s.FOR.PERSONID;
+        EXPECT_TRUE(dirs.insert(dir).second) << "directory " << dir << " given twice";
+        ASSERT_TRUE(readRef(dir));
+        EXPECT_EQ(uint8_t(s.REF.TYPE), type);
+        if (type != TypeMail) continue;
+        EXPECT_EQ(int32_t(s.REF.PERSONID), int32_t(owner));
+        ASSERT_TRUE(selectDatabase(s, e.id));
+        OP_CLOSE(s, OpOpenShared, {PersonFile::Number});
+        EXPECT_EQ(s.Person.records(), 1) << "persons of directory " << dir;
+        OP_CLOSE(s, OpClose, {PersonFile::Number});
+    }
+}
+
 TEST_F(Catalogue, MailDatabaseNeedsNameAndDefaultAddress) {
     DbResult noAddress = addMailDatabase(s, "Jane Doe", "  ", {});
     EXPECT_EQ(noAddress.status, DbStatus::MissingAddress);
@@ -188,12 +233,12 @@ TEST_F(Catalogue, DuplicateMailDatabaseIsRolledBackWholly) {
     EXPECT_EQ(inst.ui.messages[0].text, std::string(kDuplicate) + "\r\nThe last transaction is rolled back.");
     EXPECT_EQ(inst.ui.messages[0].caption, s.Forums.name());
     EXPECT_EQ(entries(), 1u);
-    // Neither the owner person nor the identifiers survive the rollback.
-    s.Mem.Dirnamn = directoryName(r.dirNumber);
-    OP_CLOSE(s, OpOpenShared, {PersonFile::Number, ControlFile::Number});
-    EXPECT_EQ(s.Person.records(), 0);
+    // Neither the owner person nor the identifiers survive the rollback, and
+    // the directory made for the database goes with them.
+    EXPECT_FALSE(isDirectory(dataDir(r.dirNumber)));
+    OP_CLOSE(s, OpOpenShared, {ControlFile::Number});
     EXPECT_EQ(NextNr(s), next + 1);
-    OP_CLOSE(s, OpClose, {PersonFile::Number, ControlFile::Number});
+    OP_CLOSE(s, OpClose, {ControlFile::Number});
 }
 
 TEST_F(Catalogue, NewMailDatabaseIdentifierIsRememberedOnRequest) {
