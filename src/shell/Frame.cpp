@@ -13,6 +13,7 @@
 #include <QPainter>
 #include <QTimer>
 #include <QToolBar>
+#include <set>
 #include <sys/stat.h>
 
 #include "database/Calendar.h"
@@ -443,6 +444,7 @@ QWidget* Frame::openWindow(const std::string& name) {
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->setObjectName(QString::fromStdString(name));
     open_[name] = Open{sub, sub, spec->group, spec->placement, false};
+    applyAppearance(sub, name);
     restorePlacement(sub, spec->placement);
     sub->installEventFilter(this);
     // The entry goes with its window, unless the name was opened anew
@@ -530,6 +532,15 @@ void Frame::applyPreferences() {
         g.setColorAt(1, palette().color(QPalette::Dark));
         area_->setBackground(g);
     }
+    appearance_ = Appearance::fromPreferences(session_.prefs);
+    for (auto& [name, o] : open_)
+        if (o.sub && !o.closing) applyAppearance(o.sub, name);
+}
+
+void Frame::applyAppearance(QMdiSubWindow* sub, const std::string& name) const {
+    // The database forms have a font of their own.
+    static const std::set<std::string> forms{"AddForum", "MailBoxForm", "TopicForm"};
+    appearance_.applyTo(sub->widget(), forms.count(name) > 0);
 }
 
 QString Frame::shownDate() const { return dateLabel_->text(); }

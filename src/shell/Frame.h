@@ -10,6 +10,7 @@
 #include <string>
 
 #include "database/Session.h"
+#include "shell/Appearance.h"
 #include "shell/QtInterface.h"
 #include "shell/Shell.h"
 
@@ -92,6 +93,8 @@ public:
     QAction* exitAction() const { return exit_; }
     QToolBar* toolBar() const { return toolBar_; }
     QMdiArea* area() const { return area_; }
+    // The fonts and colours of the preferences, as applied to the windows.
+    const Appearance& appearance() const { return appearance_; }
     // The status bar's date and time as shown.
     QString shownDate() const;
     QString shownTime() const;
@@ -102,7 +105,7 @@ public slots:
     // after each group, and ends the program when none is left.
     void exitCommand();
     // Takes the preferences the frame shows anew (date and time formats,
-    // tabbed view, background).
+    // tabbed view, background, and the fonts and colours of every window).
     void applyPreferences();
     // Repeats the command last chosen.
     void repeatLastCommand();
@@ -139,6 +142,7 @@ private:
     void savePlacement(QMdiSubWindow* sub, int slot);
     void runCommand(const std::string& window);
     bool groupOpen(WindowGroup g) const;
+    void applyAppearance(QMdiSubWindow* sub, const std::string& name) const;
     QAction* addCommand(QMenu* menu, const QString& text, const std::string& window);
 
     Session& session_;
@@ -167,6 +171,7 @@ private:
     bool indexingOff_ = false;
     bool shownOnce_ = false;
     CurrentMessage current_;
+    Appearance appearance_;
 };
 
 }  // namespace quill::shell

@@ -13,6 +13,7 @@
 
 #include "ShellFixture.h"
 #include "database/Catalogue.h"
+#include "database/PreferenceNumbers.h"
 #include "people/Databases.h"
 #include "shell/windows/BrowseLookup.h"
 #include "shell/windows/BrowseModel.h"
@@ -136,6 +137,38 @@ TEST_F(BrowseWindows, AStatusCommandFromThePopUpMarksTheHighlightedMessageOnly) 
     OP_CLOSE(*other, OpClose, {MsgNmbrFile::Number});
     EXPECT_EQ(marked, 1);
     delete menu;
+}
+
+TEST_F(BrowseWindows, ColourAndFontPreferencesShowInTheListAndTheTextPane) {
+    BrowseWindow* w = openForumBrowse(someMessages());
+    ASSERT_NE(w, nullptr);
+    auto colourOfRow = [&](int row) { return w->model().data(w->model().index(row, 0), Qt::ForegroundRole); };
+    auto mark = [&](int row, const char* command) {
+        w->table()->setCurrentIndex(w->model().index(row, 0));
+        QMenu* menu = w->statusMenu();
+        for (QAction* a : menu->actions())
+            if (a->text() == command) a->trigger();
+        delete menu;
+    };
+    mark(1, "Delete Message");
+    mark(2, "Keep Message");
+    EXPECT_EQ(colourOfRow(1).value<QColor>(), QColor(255, 0, 0));
+    EXPECT_EQ(colourOfRow(2).value<QColor>(), QColor(0, 0, 128));
+    EXPECT_FALSE(colourOfRow(0).isValid());
+
+    // Preferences as Windows RGB values: red in the low byte.
+    auto& prefs = frame->session().prefs;
+    prefs.numbers[pref::DeleteColour] = 0x00A000;
+    prefs.numbers[pref::KeepColour] = 0x804000;
+    prefs.numbers[pref::HitColour] = 0x00FF00;
+    prefs.numbers[pref::ListFont] = 13;
+    prefs.numbers[pref::MessageTextFont] = 14;
+    frame->applyPreferences();
+    EXPECT_EQ(colourOfRow(1).value<QColor>(), QColor(0, 160, 0));
+    EXPECT_EQ(colourOfRow(2).value<QColor>(), QColor(0, 64, 128));
+    EXPECT_EQ(w->table()->font().pointSize(), 13);
+    EXPECT_EQ(w->textPane()->font().pointSize(), 14);
+    EXPECT_EQ(w->textPane()->palette().color(QPalette::Highlight), QColor(0, 255, 0));
 }
 
 TEST_F(BrowseWindows, ALongTextIsShownInPagesWithTheirMarks) {

@@ -1,4 +1,5 @@
 #include <QAbstractItemModel>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -423,6 +424,23 @@ TEST_F(PlainWindows, FrameLayoutChoicesTakeEffectOnSaveAndAreOfferedAgain) {
     again->tabbedView()->setChecked(false);
     ASSERT_TRUE(again->save());
     EXPECT_EQ(frame->area()->viewMode(), QMdiArea::SubWindowView);
+}
+
+TEST_F(PlainWindows, SavedFontSizesReachTheWindowsAlreadyOpen) {
+    openFrame();
+    auto* panel = open<UserPanelWindow>("UserPanel");
+    ASSERT_NE(panel, nullptr);
+    // The built-in size leaves the platform's fonts alone.
+    const int platformSize = QApplication::font().pointSize();
+    auto* list = panel->findChild<QAbstractItemView*>();
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->font().pointSize(), platformSize);
+
+    panel->fontSize(0)->setValue(15);  // windows
+    panel->fontSize(1)->setValue(17);  // lists
+    ASSERT_TRUE(panel->save());
+    EXPECT_EQ(panel->font().pointSize(), 15);
+    EXPECT_EQ(list->font().pointSize(), 17);
 }
 
 TEST_F(PlainWindows, PreferencesRefuseADirectoryThatDoesNotExist) {

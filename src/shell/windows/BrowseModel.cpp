@@ -27,7 +27,15 @@ QVariant BrowseModel::data(const QModelIndex& index, int role) const {
         if (r->status == 2) f.setStrikeOut(true);
         return f;
     }
+    if (role == Qt::ForegroundRole && (r->status == 1 || r->status == 2)) return r->status == 1 ? kept_ : deleted_;
     return {};
+}
+
+void BrowseModel::setStatusColours(const QColor& kept, const QColor& deleted) {
+    if (kept == kept_ && deleted == deleted_) return;
+    kept_ = kept;
+    deleted_ = deleted;
+    if (!rows_.empty()) emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1), {Qt::ForegroundRole});
 }
 
 QVariant BrowseModel::headerData(int section, Qt::Orientation o, int role) const {

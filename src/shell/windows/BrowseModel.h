@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QColor>
 #include <deque>
 
 #include "browse/BrowseView.h"
@@ -41,6 +42,8 @@ public:
     int indexOf(uint32_t id) const;
     // Replaces a row that was read again (after a status change).
     void update(int i, const BrowseRow& row);
+    // The text colours of kept and deleted rows (the colour preferences).
+    void setStatusColours(const QColor& kept, const QColor& deleted);
 
 private:
     void setRows(std::vector<BrowseRow> rows, bool atStart);
@@ -48,6 +51,7 @@ private:
     BrowseView& view_;
     std::deque<BrowseRow> rows_;
     bool atStart_ = true, atEnd_ = true;
+    QColor kept_{0, 0, 128}, deleted_{255, 0, 0};
 };
 
 }  // namespace quill::shell

@@ -247,6 +247,7 @@ void BrowseWindow::openView() {
     auto view = std::make_unique<BrowseView>(*session);
     (void)view->open();
     auto model = std::make_unique<BrowseModel>(*view);
+    model->setStatusColours(frame_.appearance().kept, frame_.appearance().deleted);
     QItemSelectionModel* oldSelection = table_->selectionModel();
     table_->setModel(model.get());
     delete oldSelection;

@@ -21,16 +21,10 @@
 #include "database/Catalogue.h"
 #include "database/PreferenceNumbers.h"
 #include "database/Preferences.h"
+#include "shell/Appearance.h"
 #include "shell/Frame.h"
 
 namespace quill::shell {
-
-QColor colourOf(int32_t rgb) {
-    uint32_t v = uint32_t(rgb);
-    return QColor(int(v & 0xff), int((v >> 8) & 0xff), int((v >> 16) & 0xff));
-}
-
-int32_t rgbOf(const QColor& c) { return int32_t(uint32_t(c.red()) | uint32_t(c.green()) << 8 | uint32_t(c.blue()) << 16); }
 
 namespace {
 

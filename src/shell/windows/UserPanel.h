@@ -26,10 +26,6 @@ namespace quill::shell {
 
 class Frame;
 
-// A Windows RGB value (red in the low byte) as a colour, and back.
-QColor colourOf(int32_t rgb);
-int32_t rgbOf(const QColor& c);
-
 class UserPanelWindow : public PlainWindow {
     Q_OBJECT
 public:
@@ -43,6 +39,8 @@ public:
     QCheckBox* tabbedView() const { return tabbedView_; }
     QCheckBox* plainBackground() const { return plainBackground_; }
     QCheckBox* framePlacement() const { return framePlacement_; }
+    // The size boxes of the window, list, form and message text fonts.
+    QSpinBox* fontSize(std::size_t i) const { return fontSizes_.at(i); }
     QComboBox* speed(int preference) const { return speeds_.at(std::size_t(preference - 26)); }
     QLineEdit* tempDir() const { return tempDir_; }
     QLineEdit* dataDir() const { return dataDir_; }
