@@ -110,10 +110,4 @@ bool readLine(FileWindow& w, LineEnds ends, WindowLine& line, int stopByte = -1)
 // Appends a piece to the queue as its own entry.
 void queueLine(LineQueue& queue, const WindowLine& line);
 
-// The number of bytes a message may queue. Message texts are cut at 64000
-// characters anyway; the cap keeps one giant message (an attachment with no
-// text part before it) from filling memory, while leaving room for headers
-// and a text part that follows a large attachment.
-inline constexpr std::size_t QueueByteCap = 4 * 1024 * 1024;
-
 }  // namespace quill

@@ -1,5 +1,8 @@
 #include "import/readers/MailFlow.h"
 
+#include <algorithm>
+#include <cctype>
+
 #include "database/Types.h"
 #include "import/Mime.h"
 #include "import/StoreWriter.h"
@@ -59,6 +62,75 @@ ReaderOpening MailboxReader::open(ReaderContext& c, const std::string& path) {
 }
 
 ReaderOpening MailboxReader::begin(ReaderContext&, const std::string&) { return {}; }
+
+namespace {
+
+bool startsWithNoCase(std::string_view text, std::string_view prefix) {
+    if (text.size() < prefix.size()) return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i]) return false;
+    return true;
+}
+
+bool containsNoCase(std::string_view text, std::string_view word) {
+    for (std::size_t i = 0; i + word.size() <= text.size(); ++i)
+        if (startsWithNoCase(text.substr(i), word)) return true;
+    return false;
+}
+
+}  // namespace
+
+QueueBudget::Take QueueBudget::take(const WindowLine& piece) {
+    const std::size_t n = std::min(piece.text.size(), LineWidth) + LineEntryCost;
+    Take t;
+    if (atLineStart_) {
+        t = decide(piece.text, n);
+        lineKept_ = t == Take::Keep;
+    } else if (!lineKept_) {
+        t = Take::Drop;
+    } else if (used_ + n <= HeadBytes) {
+        used_ += n;
+        t = Take::Keep;
+    } else if (overflow_ + n <= OverflowBytes) {
+        overflow_ += n;
+        t = Take::Keep;
+    } else {
+        lineKept_ = false;
+        t = Take::EndLine;
+    }
+    atLineStart_ = !piece.split;
+    return t;
+}
+
+QueueBudget::Take QueueBudget::decide(std::string_view line, std::size_t n) {
+    if (used_ + n <= HeadBytes) {
+        used_ += n;
+        return Take::Keep;
+    }
+    // Beyond the cap: follow the MIME structure from the lines alone.
+    if (line.size() >= 2 && line[0] == '-' && line[1] == '-') {
+        part_ = Part::Headers;
+        textType_ = typeHeader_ = attachment_ = false;
+    } else if (part_ == Part::Headers) {
+        if (line.empty()) {
+            part_ = textType_ && !attachment_ ? Part::Text : Part::Skipped;
+        } else if (line[0] == ' ' || line[0] == '\t') {
+            // A folded header line goes on with the header before it.
+            if (typeHeader_ && containsNoCase(line, "text/")) textType_ = true;
+        } else {
+            typeHeader_ = startsWithNoCase(line, "content-type:");
+            if (typeHeader_) textType_ = containsNoCase(line, "text/");
+            // A text file sent as an attachment is an attachment.
+            if (startsWithNoCase(line, "content-disposition:") && containsNoCase(line, "attachment"))
+                attachment_ = true;
+        }
+    } else if (part_ == Part::Skipped) {
+        return Take::Drop;
+    }
+    if (overflow_ + n > OverflowBytes) return Take::Drop;
+    overflow_ += n;
+    return Take::Keep;
+}
 
 bool MailboxReader::read(ReaderContext& c) {
     int32_t budget = c.batchSize > 0 ? c.batchSize : 1;

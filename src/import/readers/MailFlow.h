@@ -32,18 +32,37 @@ void stageQueuedMail(ReaderContext& c, LineQueue& queue, std::size_t firstLine, 
 // bodyStart to the last queued line, and the staging record.
 void stageParsedMail(ReaderContext& c, const LineQueue& queue, std::size_t bodyStart, uint8_t contentKind);
 
-// Queued bytes of a queue (for the QueueByteCap test).
+// What a message may queue, counted as the queue counts its memory (text
+// plus a cost per entry). Message texts are cut at 64000 characters anyway;
+// the queue's budget keeps one giant message from filling memory. The first
+// HeadBytes take every line. Beyond them (a giant attachment, usually) only
+// what may lead to a later text part is taken: lines that may be MIME
+// boundaries ("--..."), the header lines after them, and the body of a part
+// they declare as text, up to OverflowBytes more. A text part after a large
+// attachment is thus kept within the same memory bound. A line is taken or
+// left whole: its continuation pieces share the decision made at its first
+// piece.
 class QueueBudget {
 public:
-    bool take(std::size_t n) {
-        if (used_ + n > QueueByteCap) return false;
-        used_ += n;
-        return true;
-    }
-    void reset() { used_ = 0; }
+    static constexpr std::size_t OverflowBytes = 1024 * 1024;
+    static constexpr std::size_t HeadBytes = LineQueueByteBudget - OverflowBytes;
+    enum class Take : uint8_t {
+        Keep,
+        Drop,
+        // The rest of a line whose first pieces were kept is dropped: the
+        // last kept piece must no longer say that the line goes on.
+        EndLine,
+    };
+    Take take(const WindowLine& piece);
+    void reset() { *this = QueueBudget(); }
 
 private:
-    std::size_t used_ = 0;
+    enum class Part : uint8_t { Skipped, Headers, Text };
+    Take decide(std::string_view firstPiece, std::size_t n);
+    std::size_t used_ = 0, overflow_ = 0;
+    bool atLineStart_ = true, lineKept_ = true;
+    Part part_ = Part::Skipped;
+    bool textType_ = false, typeHeader_ = false, attachment_ = false;
 };
 
 class MailboxReader : public Reader {
@@ -64,9 +83,15 @@ protected:
     // message yet, but a slice of bytes was passed over.
     virtual Step next(ReaderContext& c) = 0;
 
-    // Adds a line piece to the queue within the byte cap.
+    // Adds a line piece to the queue within the byte caps.
     void queue(const WindowLine& line) {
-        if (budget_.take(line.text.size() + 1)) queueLine(queue_, line);
+        switch (budget_.take(line)) {
+            case QueueBudget::Take::Keep: queueLine(queue_, line); break;
+            case QueueBudget::Take::EndLine:
+                if (!queue_.empty()) queue_.back().SPLITLINE = 0;
+                break;
+            case QueueBudget::Take::Drop: break;
+        }
     }
     void clearQueue() {
         queue_.clear();

@@ -5,6 +5,8 @@
 #include "import/readers/MailReaderKit.h"
 #include "import/readers/MailReaders.h"
 
+#include <fstream>
+
 namespace quill::test {
 namespace {
 
@@ -81,6 +83,36 @@ TEST(FromMailbox, LongLineIsSplitNeverCut) {
     StagedFile f = stageFile("Generic Mail Type 2", dataFile("mbox/long-line-split-not-cut.mbox"));
     ASSERT_EQ(f.mails.size(), 1u);
     EXPECT_EQ(f.mails[0].text, std::string(1000, 'x') + "\r\nend");
+}
+
+TEST(FromMailbox, TextPartAfterAnAttachmentBeyondTheQueueCapIsKept) {
+    // An attachment larger than a message may queue comes before the text
+    // part: the attachment is cut, the text part and the next mail are not.
+    TempDir dir;
+    const std::string path = dir.path() + "/big.mbox";
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << "From ann@example.com Mon Jan  1 00:00:00 2024\n"
+               "From: Ann Alder <ann@example.com>\nTo: owner@example.com\nSubject: Photos\n"
+               "Date: Mon, 1 Jan 2024 10:00:00 +0000\nMIME-Version: 1.0\n"
+               "Content-Type: multipart/mixed; boundary=\"b1\"\n\n"
+               "--b1\nContent-Type: image/jpeg\nContent-Disposition: attachment; filename=a.jpg\n"
+               "Content-Transfer-Encoding: base64\n\n";
+        const std::string base64Line(76, 'Q');
+        for (std::size_t n = 0; n < 6 * 1024 * 1024 / 77; ++n) out << base64Line << "\n";
+        // A long line of the attachment split into pieces across the cap.
+        out << std::string(20000, 'Q') << "\n";
+        out << "--b1\nContent-Type: text/plain; charset=us-ascii\n\nThe text after the photo.\n"
+               "--b1--\n\n"
+               "From bob@example.com Mon Jan  1 00:00:00 2024\n"
+               "From: Bob Birch <bob@example.com>\nTo: owner@example.com\nSubject: Next\n"
+               "Date: Mon, 1 Jan 2024 11:00:00 +0000\n\nSecond mail.\n";
+    }
+    StagedFile f = stageFile("Generic Mail Type 2", path);
+    ASSERT_EQ(f.mails.size(), 2u);
+    EXPECT_EQ(f.mails[0].subject, "Photos");
+    EXPECT_NE(f.mails[0].text.find("The text after the photo."), std::string::npos) << f.mails[0].text.substr(0, 200);
+    EXPECT_EQ(f.mails[1].text, "Second mail.");
 }
 
 TEST(EudoraMailbox, MessageWithoutDateLineIsSentAndDatedBySeparator) {
