@@ -24,6 +24,7 @@
 #include "search/WordBreak.h"
 #include "shell/windows/BrowseLookup.h"
 #include "shell/windows/BrowseModel.h"
+#include "shell/windows/TextPane.h"
 
 namespace quill::shell {
 
@@ -42,13 +43,6 @@ const Tool tools[] = {
     {"ThreadTree", "Thread Tree", true}, {"ExportProc", "Export", false}, {"PrintProc", "Print", false},
     {"ClassifyProc", "Classify", false}, {"StatusProc", "Message Status", false},
 };
-// Archive text as the pane holds it: the characters it stands for, lines
-// ended by line feeds alone.
-QString paneText(std::string_view archive) {
-    QString t = shown(archive);
-    t.replace("\r\n", "\n");
-    return t;
-}
 }  // namespace
 
 BrowseWindow::BrowseWindow(Frame& frame, BrowseKind kind) : frame_(frame), kind_(kind) {
@@ -541,22 +535,13 @@ void BrowseWindow::computeHits() {
 void BrowseWindow::selectHit() {
     if (hit_ < 0 || hit_ >= int(hits_.size())) return;
     const Hit& h = hits_[std::size_t(hit_)];
-    std::size_t page = pages_.pageOf(h.start);
-    if (page != pages_.current()) {
-        pages_.show(page);
+    // The part of the hit its page shows, never the page marks.
+    PageSpan span = pages_.span(h.start, h.end);
+    if (span.page != pages_.current()) {
+        pages_.show(span.page);
         showPage();
     }
-    std::size_t start = pages_.onPage(page, h.start);
-    if (start == std::string::npos) return;
-    // Positions in the archive text become positions in the shown text.
-    std::string shownPage = pages_.shownPage(page);
-    int from = int(paneText(std::string_view(shownPage).substr(0, start)).size());
-    int length = int(paneText(std::string_view(shownPage).substr(start, h.end - h.start)).size());
-    QTextCursor c = text_->textCursor();
-    c.setPosition(from);
-    c.setPosition(from + length, QTextCursor::KeepAnchor);
-    text_->setTextCursor(c);
-    text_->ensureCursorVisible();
+    selectInPane(text_, pages_.shownPage(span.page), span.from, span.to);
 }
 
 bool BrowseWindow::nextHit() {

@@ -21,6 +21,7 @@
 #include "database/Files.h"
 #include "database/Preferences.h"
 #include "shell/windows/BrowseWindow.h"
+#include "shell/windows/TextPane.h"
 
 namespace quill::shell {
 
@@ -30,8 +31,6 @@ enum { IdRole = Qt::UserRole + 1 };
 // Result lines described per timer tick, so a large result set fills the
 // list without freezing the window.
 constexpr std::size_t kLinesPerTick = 400;
-// The text pane pages a long message as the browse does.
-constexpr std::size_t kPageSize = 24000;
 
 WindowRegistrar registrar({"SearchProc", WindowGroup::Find, true, -1,
                            [](Frame& f) -> QWidget* { return new SearchWindow(f); }});
@@ -49,7 +48,6 @@ std::string storedText(Session& s, uint32_t id) {
 
 SearchWindow::SearchWindow(Frame& frame) : frame_(frame), session_(frame.newSession()) {
     setWindowTitle("Search - " + shown(session_->Mem.Description));
-    pane_.partSize = kPageSize;
 
     query_ = new QLineEdit(this);
     query_->setPlaceholderText("words, \"a phrase\", a OR b, -word, from:, to:, subject:, date:2024-01..2024-06");
@@ -160,8 +158,7 @@ void SearchWindow::startSearch() {
     list_->clear();
     text_->clear();
     set_ = ResultSet{};
-    body_.clear();
-    pane_.show({}, false);
+    pane_.clear();
     search_->setEnabled(false);
     status_->setText("Searching ... please wait!");
     state_ = State::Run;
@@ -232,61 +229,36 @@ void SearchWindow::fillList(std::size_t from, std::size_t count) {
 
 void SearchWindow::showMessage(uint32_t id) {
     set_.current = id;
-    body_ = storedText(*session_, id);
-    pane_.show(hitList(body_, hitWords_, tables_), true);
+    TextPages pages(storedText(*session_, id));
+    std::vector<Hit> hits = hitList(pages.text(), hitWords_, tables_);
+    pane_.show(std::move(pages), std::move(hits), true);
     showPart();
 }
 
-int SearchWindow::page() const { return int(pane_.partOffset / kPageSize) + 1; }
+int SearchWindow::page() const { return int(pane_.pages.current()) + 1; }
 
-int SearchWindow::pages() const { return body_.empty() ? 1 : int((body_.size() + kPageSize - 1) / kPageSize); }
+int SearchWindow::pages() const { return int(pane_.pages.count()); }
 
 QString SearchWindow::selectedText() const { return text_->textCursor().selectedText(); }
 
 void SearchWindow::showPart() {
-    std::string_view all(body_);
-    std::size_t off = std::min(pane_.partOffset, all.size());
-    std::string_view part = all.substr(off, kPageSize);
-    text_->setPlainText(shown(part));
-    // Hit positions are stored-text bytes; a character reference shows as one
-    // character, so the place on screen is the length of the shown prefix.
-    if (pane_.selEnd > pane_.selStart && pane_.selStart >= off && pane_.selEnd <= off + part.size()) {
-        int a = int(shown(part.substr(0, pane_.selStart - off)).size());
-        int b = int(shown(part.substr(0, pane_.selEnd - off)).size());
-        QTextCursor c(text_->document());
-        c.setPosition(a);
-        c.setPosition(b, QTextCursor::KeepAnchor);
-        text_->setTextCursor(c);
-        text_->ensureCursorVisible();
-    }
+    // The page with its marks, as the browse shows it; the selection is the
+    // hit where it shows on this page (nothing when it lies on another).
+    std::string page = pane_.pages.shownPage(pane_.pages.current());
+    text_->setPlainText(paneText(page));
+    PageSpan sel = pane_.shownSelection();
+    selectInPane(text_, page, sel.from, sel.to);
     QTextCursor c = text_->textCursor();
     shownStart_ = c.selectionStart();
     shownEnd_ = c.selectionEnd();
     updateButtons();
 }
 
-std::size_t SearchWindow::storedPosition(int shownPosition) const {
-    // The shown length of a prefix grows with the prefix: the first stored
-    // position whose prefix shows at least that many characters.
-    std::string_view all(body_);
-    std::size_t off = std::min(pane_.partOffset, all.size());
-    std::string_view part = all.substr(off, kPageSize);
-    std::size_t lo = 0, hi = part.size();
-    while (lo < hi) {
-        std::size_t mid = (lo + hi) / 2;
-        if (shown(part.substr(0, mid)).size() < shownPosition)
-            lo = mid + 1;
-        else
-            hi = mid;
-    }
-    return off + lo;
-}
-
 void SearchWindow::takeUserSelection() {
     QTextCursor c = text_->textCursor();
     if (c.selectionStart() == shownStart_ && c.selectionEnd() == shownEnd_) return;
-    pane_.selStart = storedPosition(c.selectionStart());
-    pane_.selEnd = storedPosition(c.selectionEnd());
+    std::string page = pane_.pages.shownPage(pane_.pages.current());
+    pane_.takeSelection(pagePosition(page, c.selectionStart()), pagePosition(page, c.selectionEnd()));
     shownStart_ = c.selectionStart();
     shownEnd_ = c.selectionEnd();
 }
@@ -308,15 +280,11 @@ bool SearchWindow::previousHit() {
 }
 
 void SearchWindow::nextPage() {
-    if (pane_.partOffset + kPageSize >= body_.size()) return;
-    pane_.partOffset += kPageSize;
-    showPart();
+    if (pane_.pages.next()) showPart();
 }
 
 void SearchWindow::previousPage() {
-    if (pane_.partOffset == 0) return;
-    pane_.partOffset -= std::min(pane_.partOffset, kPageSize);
-    showPart();
+    if (pane_.pages.previous()) showPart();
 }
 
 QStringList SearchWindow::sortMenu() const {
@@ -339,8 +307,8 @@ bool SearchWindow::sortBy(int order) {
 void SearchWindow::updateButtons() {
     previousHit_->setEnabled(pane_.previousEnabled);
     nextHit_->setEnabled(pane_.nextEnabled);
-    previousPage_->setEnabled(pane_.partOffset > 0);
-    nextPage_->setEnabled(pane_.partOffset + kPageSize < body_.size());
+    previousPage_->setEnabled(pane_.pages.current() > 0);
+    nextPage_->setEnabled(pane_.pages.current() + 1 < pane_.pages.count());
     pageLabel_->setText(pages() > 1 ? QString("Page %1 of %2").arg(page()).arg(pages()) : QString());
 }
 

@@ -44,7 +44,7 @@ public:
     const HitPane& pane() const { return pane_; }
     // The selected hit in the text pane, as the characters shown.
     QString selectedText() const;
-    // The text pane's page: the part of the message shown.
+    // The text pane's page (from 1) and the number of pages of the message.
     int page() const;
     int pages() const;
 
@@ -71,7 +71,6 @@ private:
     // Takes a selection the user made in the text pane as the place the
     // next search for a hit starts from.
     void takeUserSelection();
-    std::size_t storedPosition(int shownPosition) const;
 
     Frame& frame_;
     std::unique_ptr<Session> session_;
@@ -94,8 +93,7 @@ private:
     std::size_t filled_ = 0;
     ResultSet set_;
     std::vector<std::string> hitWords_;
-    std::string body_;  // the stored text of the message shown
-    HitPane pane_;
+    HitPane pane_;  // the text shown, its pages and its hits
     int shownStart_ = 0, shownEnd_ = 0;  // the selection the pane last made
 };
 
