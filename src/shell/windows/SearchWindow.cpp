@@ -3,16 +3,13 @@
 #include "shell/windows/TopicForm.h"
 
 #include <QContextMenuEvent>
-#include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSplitter>
-#include <QTextBlock>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -21,7 +18,6 @@
 #include "database/Files.h"
 #include "database/Preferences.h"
 #include "shell/windows/BrowseWindow.h"
-#include "shell/windows/TextPane.h"
 
 namespace quill::shell {
 
@@ -71,9 +67,7 @@ SearchWindow::SearchWindow(Frame& frame) : frame_(frame), session_(frame.newSess
     list_->setContextMenuPolicy(Qt::CustomContextMenu);
     list_->setToolTip("Show search result set - right click to sort");
 
-    text_ = new QPlainTextEdit(this);
-    text_->setReadOnly(true);
-    text_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    text_ = new HitTextEdit(this);
     previousHit_ = new QPushButton("Previous hit", this);
     previousHit_->setToolTip("Locate previous search hit instance");
     nextHit_ = new QPushButton("Next hit", this);
@@ -158,7 +152,7 @@ void SearchWindow::startSearch() {
     list_->clear();
     text_->clear();
     set_ = ResultSet{};
-    pane_.clear();
+    text_->clearText();
     search_->setEnabled(false);
     status_->setText("Searching ... please wait!");
     state_ = State::Run;
@@ -231,60 +225,36 @@ void SearchWindow::showMessage(uint32_t id) {
     set_.current = id;
     TextPages pages(storedText(*session_, id));
     std::vector<Hit> hits = hitList(pages.text(), hitWords_, tables_);
-    pane_.show(std::move(pages), std::move(hits), true);
-    showPart();
-}
-
-int SearchWindow::page() const { return int(pane_.pages.current()) + 1; }
-
-int SearchWindow::pages() const { return int(pane_.pages.count()); }
-
-QString SearchWindow::selectedText() const { return text_->textCursor().selectedText(); }
-
-void SearchWindow::showPart() {
-    // The page with its marks, as the browse shows it; the selection is the
-    // hit where it shows on this page (nothing when it lies on another).
-    std::string page = pane_.pages.shownPage(pane_.pages.current());
-    text_->setPlainText(paneText(page));
-    PageSpan sel = pane_.shownSelection();
-    selectInPane(text_, page, sel.from, sel.to);
-    QTextCursor c = text_->textCursor();
-    shownStart_ = c.selectionStart();
-    shownEnd_ = c.selectionEnd();
+    text_->showText(std::move(pages), std::move(hits), true);
     updateButtons();
 }
 
-void SearchWindow::takeUserSelection() {
-    QTextCursor c = text_->textCursor();
-    if (c.selectionStart() == shownStart_ && c.selectionEnd() == shownEnd_) return;
-    std::string page = pane_.pages.shownPage(pane_.pages.current());
-    pane_.takeSelection(pagePosition(page, c.selectionStart()), pagePosition(page, c.selectionEnd()));
-    shownStart_ = c.selectionStart();
-    shownEnd_ = c.selectionEnd();
-}
+const HitPane& SearchWindow::pane() const { return text_->hits(); }
+
+int SearchWindow::page() const { return int(text_->pages().current()) + 1; }
+
+int SearchWindow::pages() const { return int(text_->pages().count()); }
+
+QString SearchWindow::selectedText() const { return text_->textCursor().selectedText(); }
 
 bool SearchWindow::nextHit() {
-    takeUserSelection();
-    bool moved = pane_.nextHit();
-    if (moved) showPart();
+    bool moved = text_->nextHit();
     updateButtons();
     return moved;
 }
 
 bool SearchWindow::previousHit() {
-    takeUserSelection();
-    bool moved = pane_.previousHit();
-    if (moved) showPart();
+    bool moved = text_->previousHit();
     updateButtons();
     return moved;
 }
 
 void SearchWindow::nextPage() {
-    if (pane_.pages.next()) showPart();
+    if (text_->nextPage()) updateButtons();
 }
 
 void SearchWindow::previousPage() {
-    if (pane_.pages.previous()) showPart();
+    if (text_->previousPage()) updateButtons();
 }
 
 QStringList SearchWindow::sortMenu() const {
@@ -305,10 +275,10 @@ bool SearchWindow::sortBy(int order) {
 }
 
 void SearchWindow::updateButtons() {
-    previousHit_->setEnabled(pane_.previousEnabled);
-    nextHit_->setEnabled(pane_.nextEnabled);
-    previousPage_->setEnabled(pane_.pages.current() > 0);
-    nextPage_->setEnabled(pane_.pages.current() + 1 < pane_.pages.count());
+    previousHit_->setEnabled(pane().previousEnabled);
+    nextHit_->setEnabled(pane().nextEnabled);
+    previousPage_->setEnabled(page() > 1);
+    nextPage_->setEnabled(page() < pages());
     pageLabel_->setText(pages() > 1 ? QString("Page %1 of %2").arg(page()).arg(pages()) : QString());
 }
 

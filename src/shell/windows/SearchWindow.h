@@ -9,12 +9,12 @@
 
 #include "search/Search.h"
 #include "shell/Frame.h"
+#include "shell/windows/TextPane.h"
 
 class QLineEdit;
 class QPushButton;
 class QLabel;
 class QTreeWidget;
-class QPlainTextEdit;
 class QTimer;
 
 namespace quill::shell {
@@ -41,7 +41,7 @@ public:
     void startSearch();
     bool running() const { return state_ != State::Idle; }
     const ResultSet& result() const { return set_; }
-    const HitPane& pane() const { return pane_; }
+    const HitPane& pane() const;
     // The selected hit in the text pane, as the characters shown.
     QString selectedText() const;
     // The text pane's page (from 1) and the number of pages of the message.
@@ -66,11 +66,7 @@ private:
     enum class State { Idle, Run, Fill };
     void step();
     void fillList(std::size_t from, std::size_t count);
-    void showPart();
     void updateButtons();
-    // Takes a selection the user made in the text pane as the place the
-    // next search for a hit starts from.
-    void takeUserSelection();
 
     Frame& frame_;
     std::unique_ptr<Session> session_;
@@ -80,7 +76,7 @@ private:
     QPushButton* search_ = nullptr;
     QLabel* status_ = nullptr;
     QTreeWidget* list_ = nullptr;
-    QPlainTextEdit* text_ = nullptr;
+    HitTextEdit* text_ = nullptr;  // the text shown, its pages and its hits
     QPushButton* previousHit_ = nullptr;
     QPushButton* nextHit_ = nullptr;
     QPushButton* previousPage_ = nullptr;
@@ -93,8 +89,6 @@ private:
     std::size_t filled_ = 0;
     ResultSet set_;
     std::vector<std::string> hitWords_;
-    HitPane pane_;  // the text shown, its pages and its hits
-    int shownStart_ = 0, shownEnd_ = 0;  // the selection the pane last made
 };
 
 }  // namespace quill::shell

@@ -1,6 +1,6 @@
 #include "shell/windows/TextPane.h"
 
-#include <QPlainTextEdit>
+#include <QFontDatabase>
 #include <QTextCursor>
 #include <algorithm>
 
@@ -37,6 +37,63 @@ void selectInPane(QPlainTextEdit* pane, std::string_view page, std::size_t from,
     c.setPosition(std::min(panePlace(page, std::max(from, to)), end), QTextCursor::KeepAnchor);
     pane->setTextCursor(c);
     pane->ensureCursorVisible();
+}
+
+HitTextEdit::HitTextEdit(QWidget* parent) : QPlainTextEdit(parent) {
+    setReadOnly(true);
+    setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+}
+
+void HitTextEdit::showText(TextPages text, std::vector<Hit> hits, bool hitView) {
+    pane_.show(std::move(text), std::move(hits), hitView);
+    showCurrentPage();
+}
+
+void HitTextEdit::showCurrentPage() {
+    // The selection is the hit where it shows on this page; nothing when it
+    // lies on another page.
+    std::string page = pane_.pages.shownPage(pane_.pages.current());
+    setPlainText(paneText(page));
+    PageSpan sel = pane_.shownSelection();
+    selectInPane(this, page, sel.from, sel.to);
+    QTextCursor c = textCursor();
+    shownStart_ = c.selectionStart();
+    shownEnd_ = c.selectionEnd();
+}
+
+void HitTextEdit::takeUserSelection() {
+    QTextCursor c = textCursor();
+    if (c.selectionStart() == shownStart_ && c.selectionEnd() == shownEnd_) return;
+    std::string page = pane_.pages.shownPage(pane_.pages.current());
+    pane_.takeSelection(pagePosition(page, c.selectionStart()), pagePosition(page, c.selectionEnd()));
+    shownStart_ = c.selectionStart();
+    shownEnd_ = c.selectionEnd();
+}
+
+bool HitTextEdit::nextHit() {
+    takeUserSelection();
+    if (!pane_.nextHit()) return false;
+    showCurrentPage();
+    return true;
+}
+
+bool HitTextEdit::previousHit() {
+    takeUserSelection();
+    if (!pane_.previousHit()) return false;
+    showCurrentPage();
+    return true;
+}
+
+bool HitTextEdit::nextPage() {
+    if (!pane_.pages.next()) return false;
+    showCurrentPage();
+    return true;
+}
+
+bool HitTextEdit::previousPage() {
+    if (!pane_.pages.previous()) return false;
+    showCurrentPage();
+    return true;
 }
 
 }  // namespace quill::shell
