@@ -1,5 +1,6 @@
 #include "browse/TextPages.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace quill {
@@ -46,10 +47,22 @@ std::size_t TextPages::pageOf(std::size_t pos) const {
     return pages_.size() - 1;
 }
 
-std::size_t TextPages::onPage(std::size_t i, std::size_t pos) const {
+PageSpan TextPages::span(std::size_t start, std::size_t end) const {
+    for (std::size_t i = 0; i < pages_.size(); ++i) {
+        const TextPage& p = pages_[i];
+        std::size_t a = std::max(start, p.first), b = std::min(end, p.end);
+        if (a < b) return {i, p.lead + (a - p.first), p.lead + (b - p.first)};
+    }
+    std::size_t i = pageOf(start);
+    const TextPage& p = pages_[i];
+    std::size_t at = p.lead + (std::clamp(start, p.first, p.end) - p.first);
+    return {i, at, at};
+}
+
+std::size_t TextPages::textAt(std::size_t i, std::size_t pos) const {
     const TextPage& p = pages_.at(i);
-    if (pos < p.first || pos >= p.end) return std::string::npos;
-    return p.lead + (pos - p.first);
+    if (pos <= p.lead) return p.first;
+    return std::min(p.first + (pos - p.lead), p.end);
 }
 
 bool TextPages::next() {

@@ -18,6 +18,13 @@ struct TextPage {
     std::size_t lead = 0;   // characters shown before the text ("<CONTINUED>> \r\n")
 };
 
+// A range of the text as shown: shown positions [from, to) on one page.
+struct PageSpan {
+    std::size_t page = 0;
+    std::size_t from = 0, to = 0;
+    bool operator==(const PageSpan&) const = default;
+};
+
 class TextPages {
 public:
     static constexpr std::size_t onePage = 24000;
@@ -37,9 +44,16 @@ public:
     // The page that holds text position pos; the cut characters belong to
     // the page before them.
     std::size_t pageOf(std::size_t pos) const;
-    // Where text position pos lies within the shown page i (npos when it is
-    // not on that page).
-    std::size_t onPage(std::size_t i, std::size_t pos) const;
+    // Where the text range [start, end) shows: on the page that shows its
+    // first visible character, the part of the range that page holds, so
+    // the marks are never part of it. A range no page shows (the character
+    // at a cut) is an empty span where that character would stand, at the
+    // end of the text of the page before the cut.
+    PageSpan span(std::size_t start, std::size_t end) const;
+    // The text position at shown position pos of page i: a place inside the
+    // "<CONTINUED>> " lead is the page's first character, one inside the
+    // closing mark the end of its text.
+    std::size_t textAt(std::size_t i, std::size_t pos) const;
 
     // The page shown and moving between pages.
     std::size_t current() const { return current_; }

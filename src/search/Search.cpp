@@ -752,21 +752,30 @@ std::vector<Hit> hitList(std::string_view text, const std::vector<std::string>& 
 
 void HitPane::select(std::size_t i) {
     const Hit& h = hits[i];
-    if (partSize > 0) {
-        while (h.start < partOffset) partOffset -= std::min(partOffset, partSize);
-        while (h.start >= partOffset + partSize) partOffset += partSize;
-    }
+    pages.show(pages.span(h.start, h.end).page);
     selStart = h.start;
     selEnd = h.end;
     previousEnabled = i > 0;
     nextEnabled = i + 1 < hits.size();
 }
 
-void HitPane::show(std::vector<Hit> list, bool hitView) {
+void HitPane::show(TextPages text, std::vector<Hit> list, bool hitView) {
+    pages = std::move(text);
     hits = hitView ? std::move(list) : std::vector<Hit>{};
-    partOffset = selStart = selEnd = 0;
+    selStart = selEnd = 0;
     previousEnabled = nextEnabled = false;
     if (!hits.empty()) select(0);
+}
+
+PageSpan HitPane::shownSelection() const {
+    PageSpan s = pages.span(selStart, selEnd);
+    if (s.page != pages.current()) return {pages.current(), 0, 0};
+    return s;
+}
+
+void HitPane::takeSelection(std::size_t from, std::size_t to) {
+    selStart = pages.textAt(pages.current(), from);
+    selEnd = pages.textAt(pages.current(), to);
 }
 
 bool HitPane::nextHit() {

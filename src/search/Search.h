@@ -27,6 +27,7 @@
 #include <string_view>
 #include <vector>
 
+#include "browse/TextPages.h"
 #include "database/Session.h"
 #include "search/WordBreak.h"
 
@@ -135,22 +136,31 @@ struct Hit {
 };
 std::vector<Hit> hitList(std::string_view text, const std::vector<std::string>& words, const WordTables& tables);
 
-// The text pane's hit navigation. The pane shows the text in parts of
-// partSize characters; the selection and the hits are message positions.
+// The text pane's hit navigation over the pages of the shown text. The hits
+// and the selection are text positions; the page shown follows the selected
+// hit, which is selected where it shows on its page.
 struct HitPane {
+    TextPages pages;
     std::vector<Hit> hits;
-    std::size_t partSize = 32000;
-    std::size_t partOffset = 0;          // start of the part shown
     std::size_t selStart = 0, selEnd = 0;
     bool previousEnabled = false, nextEnabled = false;
 
-    // A message is shown: in the word and result set views the first hit is
-    // selected at once; in other views the list is emptied.
-    void show(std::vector<Hit> list, bool hitView);
+    // A text is shown from its first page: in the word and result set views
+    // the first hit is selected at once (its page shown); in other views the
+    // list is emptied.
+    void show(TextPages text, std::vector<Hit> list, bool hitView);
+    // Nothing shown.
+    void clear() { show(TextPages(), {}, false); }
     // "Next hit" and "Previous hit": false (and that button disabled) when
     // there is none in that direction; the selection then stays.
     bool nextHit();
     bool previousHit();
+    // The selection as shown on the page shown (an empty span when it lies
+    // on another page: nothing is selected there).
+    PageSpan shownSelection() const;
+    // A selection the user made on the page shown, in shown positions; the
+    // next move to a hit starts from it.
+    void takeSelection(std::size_t from, std::size_t to);
 
 private:
     void select(std::size_t index);

@@ -81,16 +81,29 @@ TEST(TextPages, ThreePagesCutInBothWindows) {
     EXPECT_EQ(u.shownPage(2), continued + plain.substr(47101));
 }
 
-TEST(TextPages, HitPositionsMapOntoTheirPageAfterTheContinuedMark) {
-    std::string text = letters(50000);
+TEST(TextPages, TextRangesMapOntoTheirPageAfterTheContinuedMarkAndBack) {
+    std::string text = letters(50000);  // cut at 0-based 23980 and 47100
     TextPages t(text);
     EXPECT_EQ(t.pageOf(10), 0u);
-    EXPECT_EQ(t.onPage(0, 10), 10u);
+    EXPECT_EQ(t.pageOf(23980), 0u);
     EXPECT_EQ(t.pageOf(23981), 1u);
-    EXPECT_EQ(t.onPage(1, 23981), continued.size());
-    EXPECT_EQ(t.onPage(0, 23981), std::string::npos);
     EXPECT_EQ(t.pageOf(49999), 2u);
-    EXPECT_EQ(t.shownPage(2).substr(t.onPage(2, 49999), 1), text.substr(49999, 1));
+    EXPECT_EQ(t.span(10, 12), (PageSpan{0, 10, 12}));
+    EXPECT_EQ(t.span(23981, 23985), (PageSpan{1, continued.size(), continued.size() + 4}));
+    PageSpan last = t.span(49999, 50000);
+    EXPECT_EQ(last.page, 2u);
+    EXPECT_EQ(t.shownPage(2).substr(last.from, 1), text.substr(49999, 1));
+    // Every shown character maps back to the text position it shows.
+    for (std::size_t pos : {0u, 5000u, 23979u, 23981u, 30000u, 47099u, 47101u, 49999u}) {
+        PageSpan s = t.span(pos, pos + 1);
+        EXPECT_EQ(t.textAt(s.page, s.from), pos) << pos;
+    }
+    // Places in the marks stand before the page's first or after its last
+    // character.
+    EXPECT_EQ(t.textAt(1, 0), 23981u);
+    EXPECT_EQ(t.textAt(1, continued.size() - 1), 23981u);
+    EXPECT_EQ(t.textAt(0, 23980 + 4), 23980u);
+    EXPECT_EQ(t.textAt(1, t.shownPage(1).size()), 47100u);
 }
 
 TEST(TextPages, NextAndPreviousStopAtTheEnds) {

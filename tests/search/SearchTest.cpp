@@ -1,6 +1,6 @@
 // The search: random queries against a brute-force scan of the stored texts,
 // the field and date terms, the pause, the result set with its re-sorting,
-// and the hit navigation.
+// and the hit list of a text.
 #include <algorithm>
 #include <random>
 #include <set>
@@ -180,57 +180,6 @@ TEST(HitList, FindsEverySearchedWordInTextOrder) {
     std::vector<std::string> got;
     for (auto& h : hits) got.push_back(text.substr(h.start, h.end - h.start));
     EXPECT_EQ(got, (std::vector<std::string>{"Apple", "apple", "day", "apple"}));
-}
-
-TEST(HitPane, NextAndPreviousWalkTheHitsAndDisableAtTheEnds) {
-    HitPane p;
-    p.show({{0, 5}, {10, 15}, {20, 25}}, true);
-    EXPECT_EQ(p.selStart, 0u);
-    EXPECT_FALSE(p.previousEnabled);
-    EXPECT_TRUE(p.nextEnabled);
-    EXPECT_TRUE(p.nextHit());
-    EXPECT_EQ(p.selStart, 10u);
-    EXPECT_TRUE(p.nextHit());
-    EXPECT_EQ(p.selStart, 20u);
-    EXPECT_FALSE(p.nextEnabled);
-    EXPECT_FALSE(p.nextHit());  // the last hit stays selected
-    EXPECT_EQ(p.selStart, 20u);
-    EXPECT_EQ(p.selEnd, 25u);
-    EXPECT_TRUE(p.previousHit());
-    EXPECT_EQ(p.selStart, 10u);
-    EXPECT_TRUE(p.previousEnabled);
-    EXPECT_TRUE(p.nextEnabled);
-
-    // A selection the user made between hits: next goes to the following hit.
-    p.selStart = 12;
-    p.selEnd = 13;
-    EXPECT_TRUE(p.nextHit());
-    EXPECT_EQ(p.selStart, 20u);
-}
-
-TEST(HitPane, OtherViewsAndTextsWithoutHitsLeaveBothButtonsDisabled) {
-    HitPane p;
-    p.show({{0, 5}}, false);
-    EXPECT_TRUE(p.hits.empty());
-    EXPECT_FALSE(p.previousEnabled || p.nextEnabled);
-    p.show({}, true);
-    EXPECT_FALSE(p.previousEnabled || p.nextEnabled);
-    EXPECT_FALSE(p.nextHit());
-    EXPECT_FALSE(p.previousHit());
-}
-
-TEST(HitPane, AHitOutsideTheShownPartMovesThePanePartByPart) {
-    HitPane p;
-    p.partSize = 100;
-    p.show({{10, 15}, {250, 255}, {480, 490}}, true);
-    EXPECT_EQ(p.partOffset, 0u);
-    EXPECT_TRUE(p.nextHit());
-    EXPECT_EQ(p.partOffset, 200u);
-    EXPECT_TRUE(p.nextHit());
-    EXPECT_EQ(p.partOffset, 400u);
-    EXPECT_TRUE(p.previousHit());
-    EXPECT_TRUE(p.previousHit());
-    EXPECT_EQ(p.partOffset, 0u);
 }
 
 }  // namespace

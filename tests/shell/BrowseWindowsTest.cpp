@@ -59,6 +59,15 @@ struct BrowseWindows : FrameFixture {
         EXPECT_TRUE(f.activateDatabase(id));
         return qobject_cast<BrowseWindow*>(f.openWindow("BrowseMsgNmbr"));
     }
+    // The browse over the usual messages and one more, with the word index built.
+    BrowseWindow* openIndexedBrowse(const Fx& extra) {
+        std::vector<Fx> msgs = someMessages();
+        msgs.push_back(extra);
+        BrowseWindow* w = openForumBrowse(msgs);
+        std::string out, err;
+        EXPECT_EQ(runCli({"--home", dir.path(), "index", "Garden Forum", "--full"}, &out, &err), 0) << err;
+        return w;
+    }
     static std::vector<Fx> someMessages() {
         return {forumMessage(1, "Apples"), forumMessage(2, "Pears"), forumMessage(3, "Apples"),
                 forumMessage(4, "Roses"), forumMessage(5, "Pears")};
@@ -272,27 +281,46 @@ TEST_F(BrowseWindows, TheKeyWordViewListsIndexedMessagesAndItsHitsMoveAcrossPage
     std::string text = "A hedgehog at the start.\n";
     while (text.size() < 30000) text += "filler words here\n";
     text += "Another hedgehog near the end.\n";
-    std::vector<Fx> msgs = someMessages();
-    msgs.push_back(forumMessage(8, "Wildlife", text));
-    BrowseWindow* w = openForumBrowse(msgs);
+    BrowseWindow* w = openIndexedBrowse(forumMessage(8, "Wildlife", text));
     ASSERT_NE(w, nullptr);
-    std::string out, err;
-    ASSERT_EQ(runCli({"--home", dir.path(), "index", "Garden Forum", "--full"}, &out, &err), 0) << err;
 
     w->switchMode(BrowseMode::KeyWord);
     EXPECT_EQ(w->model().rowCount(), 0) << "no word chosen yet";
     ASSERT_TRUE(w->findLocator("hedgehog"));
     ASSERT_EQ(w->model().rowCount(), 1);
     EXPECT_EQ(w->pages().count(), 2u);
-    ASSERT_TRUE(w->nextHit());
+    // The first hit is selected as soon as the message shows.
     EXPECT_EQ(w->pages().current(), 0u);
     EXPECT_EQ(w->textPane()->textCursor().selectedText(), "hedgehog");
     ASSERT_TRUE(w->nextHit());
     EXPECT_EQ(w->pages().current(), 1u) << "the second hit lies on the second page";
     EXPECT_EQ(w->textPane()->textCursor().selectedText(), "hedgehog");
     EXPECT_FALSE(w->nextHit());
+    EXPECT_EQ(w->pages().current(), 1u) << "the last hit stays selected";
+    EXPECT_EQ(w->textPane()->textCursor().selectedText(), "hedgehog");
     ASSERT_TRUE(w->previousHit());
     EXPECT_EQ(w->pages().current(), 0u);
+}
+
+TEST_F(BrowseWindows, AHitAcrossThePageCutIsSelectedWithoutThePageMarks) {
+    // No blank near the end of the first page: the cut falls on the second
+    // "h" of the middle hedgehog, which neither page shows.
+    std::string text = "A hedgehog at the start. ";
+    while (text.size() < 23940) text += "filler words here ";
+    text.resize(23940);
+    text += std::string(35, ',') + "hedgehog,,,,, hedgehog end";
+    ASSERT_EQ(text.substr(23975, 8), "hedgehog");
+    BrowseWindow* w = openIndexedBrowse(forumMessage(8, "Wildlife", text));
+    ASSERT_NE(w, nullptr);
+    w->switchMode(BrowseMode::KeyWord);
+    ASSERT_TRUE(w->findLocator("hedgehog"));
+    ASSERT_EQ(w->pages().count(), 2u);
+    ASSERT_TRUE(w->nextHit());
+    EXPECT_EQ(w->pages().current(), 0u);
+    EXPECT_EQ(w->textPane()->textCursor().selectedText(), "hedge");
+    ASSERT_TRUE(w->nextHit());
+    EXPECT_EQ(w->pages().current(), 1u);
+    EXPECT_EQ(w->textPane()->textCursor().selectedText(), "hedgehog");
 }
 
 TEST_F(BrowseWindows, TheLookupListStartsAtTheTypedLettersAndReturnsTheChosenEntry) {

@@ -68,6 +68,17 @@ struct SearchWindowTest : FrameFixture {
             if (v[i] == a && v[i + 1] == b) return true;
         return false;
     }
+    // The search window after a search for q over the archive with one more
+    // message, which must be the only one found.
+    SearchWindow* searchOnly(const Fx& m, const QString& q) {
+        importArchive({m});
+        indexArchive();
+        auto* w = dynamic_cast<SearchWindow*>(openFrame().openWindow("SearchProc"));
+        if (!w) return nullptr;
+        runSearchIn(w, q);
+        EXPECT_EQ(listed(w), (std::set<uint32_t>{m.number}));
+        return w;
+    }
     static void runSearchIn(SearchWindow* w, const QString& q) {
         w->queryEdit()->setText(q);
         w->searchButton()->click();
@@ -135,13 +146,8 @@ TEST_F(SearchWindowTest, AnsweringNoAtThePauseStopsWithAnEmptyResultSet) {
 
 TEST_F(SearchWindowTest, NextHitAtTheLastHitKeepsTheSelectionAndDisablesNext) {
     Fx m = forumMessage(500, 0, "Fruit", "quince one quince two quince");
-    importArchive({m});
-    indexArchive();
-    Frame& f = openFrame();
-    auto* w = dynamic_cast<SearchWindow*>(f.openWindow("SearchProc"));
+    SearchWindow* w = searchOnly(m, "quince");
     ASSERT_NE(w, nullptr);
-    runSearchIn(w, "quince");
-    ASSERT_EQ(listed(w), (std::set<uint32_t>{500}));
     // The first hit is selected at once.
     EXPECT_EQ(w->selectedText(), "quince");
     EXPECT_EQ(w->pane().selStart, 0u);
@@ -196,24 +202,21 @@ TEST_F(SearchWindowTest, EnterOnAHitShowsItInTheBrowsesResultViewWithItsHitsToSt
     std::set<uint32_t> shown;
     for (const BrowseRow& r : browse->view().first(10)) shown.insert(r.id);
     EXPECT_EQ(shown, (std::set<uint32_t>{500, 501}));
-    // Its hit commands step through the searched word's three places.
+    // Its first hit is selected and its hit commands step through the
+    // searched word's other two places.
+    EXPECT_EQ(browse->textPane()->textCursor().selectedText(), "quince");
     int steps = 0;
     while (browse->nextHit()) {
         ++steps;
         EXPECT_EQ(browse->textPane()->textCursor().selectedText(), "quince");
     }
-    EXPECT_EQ(steps, 3);
+    EXPECT_EQ(steps, 2);
 }
 
 TEST_F(SearchWindowTest, HitsAfterACharacterReferenceAreSelectedWhereTheyShow) {
     Fx m = forumMessage(700, 0, "Fruit", "caf&#8364; &#8364;&#8364; sloe and sloe");
-    importArchive({m});
-    indexArchive();
-    Frame& f = openFrame();
-    auto* w = dynamic_cast<SearchWindow*>(f.openWindow("SearchProc"));
+    SearchWindow* w = searchOnly(m, "sloe");
     ASSERT_NE(w, nullptr);
-    runSearchIn(w, "sloe");
-    ASSERT_EQ(listed(w), (std::set<uint32_t>{700}));
     EXPECT_EQ(w->selectedText(), "sloe");
     EXPECT_EQ(w->textPane()->textCursor().selectionStart(), 8);
     ASSERT_TRUE(w->nextHit());
@@ -222,29 +225,55 @@ TEST_F(SearchWindowTest, HitsAfterACharacterReferenceAreSelectedWhereTheyShow) {
     EXPECT_EQ(w->textPane()->textCursor().selectionStart(), 8);
 }
 
-TEST_F(SearchWindowTest, AHitOnALaterPageSwitchesToThatPage) {
+TEST_F(SearchWindowTest, AHitOnALaterPageSwitchesToThatPageAndIsSelectedWhereItShows) {
+    // Line ends and character references before the hit each show as one
+    // character in the pane.
     std::string filler;
-    while (filler.size() < 30000) filler += "lorem ipsum ";
-    Fx m = forumMessage(600, 0, "Fruit", "medlar " + filler + "medlar end");
-    importArchive({m});
-    indexArchive();
-    Frame& f = openFrame();
-    auto* w = dynamic_cast<SearchWindow*>(f.openWindow("SearchProc"));
+    while (filler.size() < 30000) filler += "lorem &#8364; ipsum\n";
+    Fx m = forumMessage(600, 0, "Fruit", "medlar\n" + filler + "medlar end");
+    SearchWindow* w = searchOnly(m, "medlar");
     ASSERT_NE(w, nullptr);
-    runSearchIn(w, "medlar");
-    ASSERT_EQ(listed(w), (std::set<uint32_t>{600}));
     EXPECT_EQ(w->pages(), 2);
     EXPECT_EQ(w->page(), 1);
     EXPECT_FALSE(w->previousPageButton()->isEnabled());
+    EXPECT_TRUE(w->textPane()->toPlainText().endsWith(" ..........<MORE>>"));
+    EXPECT_EQ(w->selectedText(), "medlar");
     ASSERT_TRUE(w->nextHit());
     EXPECT_EQ(w->page(), 2);
+    QString page = w->textPane()->toPlainText();
+    EXPECT_TRUE(page.startsWith("<CONTINUED>> \n"));
+    EXPECT_TRUE(page.endsWith("medlar end"));
     EXPECT_EQ(w->selectedText(), "medlar");
-    EXPECT_TRUE(w->textPane()->toPlainText().endsWith("medlar end"));
+    EXPECT_EQ(w->textPane()->textCursor().selectionStart(), page.lastIndexOf("medlar"));
     ASSERT_TRUE(w->previousHit());
     EXPECT_EQ(w->page(), 1);
     w->nextPage();
     EXPECT_EQ(w->page(), 2);
     EXPECT_FALSE(w->nextPageButton()->isEnabled());
+}
+
+TEST_F(SearchWindowTest, AHitAcrossTheCutIsSelectedAsFarAsItsPageShowsIt) {
+    // No blank near the end of the first page: the cut falls on the "e" of
+    // the first quince, which neither page shows.
+    std::string text;
+    while (text.size() < 23940) text += "lorem ipsum ";
+    text.resize(23940);
+    text += std::string(35, ',') + "quince,,,,, quince " + std::string(6000, 'z');
+    ASSERT_EQ(text.substr(23975, 6), "quince");
+    Fx m = forumMessage(620, 0, "Fruit", text);
+    SearchWindow* w = searchOnly(m, "quince");
+    ASSERT_NE(w, nullptr);
+    ASSERT_EQ(w->pages(), 2);
+    EXPECT_EQ(w->page(), 1);
+    EXPECT_EQ(w->selectedText(), "quinc");
+    EXPECT_TRUE(w->nextHitButton()->isEnabled());
+    ASSERT_TRUE(w->nextHit());
+    EXPECT_EQ(w->page(), 2);
+    EXPECT_EQ(w->selectedText(), "quince");
+    EXPECT_EQ(w->textPane()->textCursor().selectionStart(), QString("<CONTINUED>> \n,,,,, ").size());
+    ASSERT_TRUE(w->previousHit());
+    EXPECT_EQ(w->page(), 1);
+    EXPECT_EQ(w->selectedText(), "quinc");
 }
 
 TEST_F(SearchWindowTest, ResortingMarksTheOrderInUseAndKeepsTheCurrentMessage) {

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <algorithm>
 #include <QCloseEvent>
-#include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -16,7 +15,6 @@
 #include <QSplitter>
 #include <QTabBar>
 #include <QTableView>
-#include <QTextBlock>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -42,13 +40,6 @@ const Tool tools[] = {
     {"ThreadTree", "Thread Tree", true}, {"ExportProc", "Export", false}, {"PrintProc", "Print", false},
     {"ClassifyProc", "Classify", false}, {"StatusProc", "Message Status", false},
 };
-// Archive text as the pane holds it: the characters it stands for, lines
-// ended by line feeds alone.
-QString paneText(std::string_view archive) {
-    QString t = shown(archive);
-    t.replace("\r\n", "\n");
-    return t;
-}
 }  // namespace
 
 BrowseWindow::BrowseWindow(Frame& frame, BrowseKind kind) : frame_(frame), kind_(kind) {
@@ -220,9 +211,7 @@ void BrowseWindow::build() {
         pageBar->addWidget(b);
     }
     lowerLayout->addLayout(pageBar);
-    text_ = new QPlainTextEdit(lower);
-    text_->setReadOnly(true);
-    text_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    text_ = new HitTextEdit(lower);
     text_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     lowerLayout->addWidget(text_, 1);
     split->addWidget(table_);
@@ -354,7 +343,7 @@ void BrowseWindow::switchMode(BrowseMode m) {
         model_->showFirst();
         selectRow(0);
     }
-    computeHits();
+    showHits();
     updateButtons();
 }
 
@@ -381,7 +370,7 @@ bool BrowseWindow::findLocator(const QString& text) {
     } else {
         showAt(*r);
     }
-    computeHits();
+    showHits();
     return true;
 }
 
@@ -476,102 +465,80 @@ void BrowseWindow::rowChanged() {
         row = current();
     }
     uint32_t id = row ? row->id : 0;
+    std::string text;
     if (row) {
         // The text of a message that has gone since the list was read is not
         // shown as if it were there.
         std::optional<BrowseRow> fresh = view_->reread(*row);
         if (!fresh) {
             QTimer::singleShot(0, this, &BrowseWindow::refresh);
-            pages_ = TextPages();
             id = 0;
         } else {
-            pages_ = TextPages(view_->text(*row));
+            text = view_->text(*row);
         }
-    } else {
-        pages_ = TextPages();
     }
     if (id != shownId_) {
         shownId_ = id;
         frame_.publishCurrentMessage({forumId_, id, row && id ? row->threadNumber : 0});
     }
-    computeHits();
-    showPage();
+    showText(std::move(text));
     updateButtons();
 }
 
-void BrowseWindow::showPage() {
-    text_->setPlainText(paneText(pages_.shownPage(pages_.current())));
-    previousPage_->setEnabled(pages_.current() > 0);
-    nextPage_->setEnabled(pages_.current() + 1 < pages_.count());
-    pageLabel_->setText(pages_.count() > 1
-                            ? QString("Page %1 of %2").arg(pages_.current() + 1).arg(pages_.count())
-                            : QString());
-    previousHit_->setEnabled(!hits_.empty());
-    nextHit_->setEnabled(!hits_.empty());
+void BrowseWindow::showText(std::string text) {
+    // The key word view marks its word, the result set view the searched
+    // words; the other views have no hits.
+    std::vector<std::string> words;
+    if (view_->mode() == BrowseMode::KeyWord && !view_->keyWord().empty()) words = {upper1252(view_->keyWord())};
+    if (view_->mode() == BrowseMode::Search) words = hitWords_;
+    std::vector<Hit> hits;
+    if (!words.empty() && !text.empty()) {
+        if (!tables_) tables_ = loadWordTables(*session_, loadIndexSettings(*session_).wordSet);
+        hits = hitList(text, words, *tables_);
+    }
+    text_->showText(TextPages(std::move(text)), std::move(hits), !words.empty());
+    updatePaneButtons();
+}
+
+void BrowseWindow::showHits() { showText(text_->pages().text()); }
+
+void BrowseWindow::updatePaneButtons() {
+    const TextPages& pages = text_->pages();
+    previousPage_->setEnabled(pages.current() > 0);
+    nextPage_->setEnabled(pages.current() + 1 < pages.count());
+    pageLabel_->setText(pages.count() > 1 ? QString("Page %1 of %2").arg(pages.current() + 1).arg(pages.count())
+                                          : QString());
+    previousHit_->setEnabled(text_->hits().previousEnabled);
+    nextHit_->setEnabled(text_->hits().nextEnabled);
 }
 
 bool BrowseWindow::nextPage() {
-    if (!pages_.next()) return false;
-    showPage();
+    if (!text_->nextPage()) return false;
+    updatePaneButtons();
     return true;
 }
 
 bool BrowseWindow::previousPage() {
-    if (!pages_.previous()) return false;
-    showPage();
+    if (!text_->previousPage()) return false;
+    updatePaneButtons();
     return true;
 }
 
 void BrowseWindow::setHitWords(std::vector<std::string> words) {
     hitWords_ = std::move(words);
-    computeHits();
-    showPage();
-}
-
-void BrowseWindow::computeHits() {
-    hits_.clear();
-    hit_ = -1;
-    std::vector<std::string> words;
-    if (view_->mode() == BrowseMode::KeyWord && !view_->keyWord().empty()) words = {upper1252(view_->keyWord())};
-    if (view_->mode() == BrowseMode::Search) words = hitWords_;
-    if (words.empty() || pages_.text().empty()) return;
-    if (!tables_) tables_ = loadWordTables(*session_, loadIndexSettings(*session_).wordSet);
-    hits_ = hitList(pages_.text(), words, *tables_);
-}
-
-void BrowseWindow::selectHit() {
-    if (hit_ < 0 || hit_ >= int(hits_.size())) return;
-    const Hit& h = hits_[std::size_t(hit_)];
-    std::size_t page = pages_.pageOf(h.start);
-    if (page != pages_.current()) {
-        pages_.show(page);
-        showPage();
-    }
-    std::size_t start = pages_.onPage(page, h.start);
-    if (start == std::string::npos) return;
-    // Positions in the archive text become positions in the shown text.
-    std::string shownPage = pages_.shownPage(page);
-    int from = int(paneText(std::string_view(shownPage).substr(0, start)).size());
-    int length = int(paneText(std::string_view(shownPage).substr(start, h.end - h.start)).size());
-    QTextCursor c = text_->textCursor();
-    c.setPosition(from);
-    c.setPosition(from + length, QTextCursor::KeepAnchor);
-    text_->setTextCursor(c);
-    text_->ensureCursorVisible();
+    showHits();
 }
 
 bool BrowseWindow::nextHit() {
-    if (hit_ + 1 >= int(hits_.size())) return false;
-    ++hit_;
-    selectHit();
-    return true;
+    bool moved = text_->nextHit();
+    updatePaneButtons();
+    return moved;
 }
 
 bool BrowseWindow::previousHit() {
-    if (hit_ <= 0) return false;
-    --hit_;
-    selectHit();
-    return true;
+    bool moved = text_->previousHit();
+    updatePaneButtons();
+    return moved;
 }
 
 QMenu* BrowseWindow::statusMenu() {

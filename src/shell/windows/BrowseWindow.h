@@ -14,11 +14,11 @@
 #include "browse/TextPages.h"
 #include "search/Search.h"
 #include "shell/Frame.h"
+#include "shell/windows/TextPane.h"
 
 class QTabBar;
 class QLineEdit;
 class QTableView;
-class QPlainTextEdit;
 class QPushButton;
 class QToolButton;
 class QLabel;
@@ -41,7 +41,7 @@ public:
     QTabBar* tabs() const { return tabs_; }
     QLineEdit* locator() const { return locator_; }
     QPlainTextEdit* textPane() const { return text_; }
-    const TextPages& pages() const { return pages_; }
+    const TextPages& pages() const { return text_->pages(); }
 
     // The views by mode and the commands, as the buttons and menus run them.
     void switchMode(BrowseMode m);
@@ -78,12 +78,13 @@ private:
     void selectRow(int row);
     void showAt(const BrowseRow& row);
     void rowChanged();
-    void showPage();
+    // Shows a message text with the hits of the view's words.
+    void showText(std::string text);
+    void showHits();
+    void updatePaneButtons();
     void lookUp();
     void databaseChanged();
     void saveColumns();
-    void computeHits();
-    void selectHit();
     QString caption() const;
 
     Frame& frame_;
@@ -95,16 +96,13 @@ private:
     uint32_t bookmark_ = 0;
     uint32_t shownId_ = 0;
     int sortOrder_ = OrderFound;
-    TextPages pages_;
     std::vector<std::string> hitWords_;
-    std::vector<Hit> hits_;
-    int hit_ = -1;
     std::optional<WordTables> tables_;
 
     QTabBar* tabs_ = nullptr;
     QLineEdit* locator_ = nullptr;
     QTableView* table_ = nullptr;
-    QPlainTextEdit* text_ = nullptr;
+    HitTextEdit* text_ = nullptr;
     QLabel* pageLabel_ = nullptr;
     QPushButton* find_ = nullptr;
     QPushButton* lookup_ = nullptr;

@@ -3,16 +3,13 @@
 #include "shell/windows/TopicForm.h"
 
 #include <QContextMenuEvent>
-#include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSplitter>
-#include <QTextBlock>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -30,8 +27,6 @@ enum { IdRole = Qt::UserRole + 1 };
 // Result lines described per timer tick, so a large result set fills the
 // list without freezing the window.
 constexpr std::size_t kLinesPerTick = 400;
-// The text pane pages a long message as the browse does.
-constexpr std::size_t kPageSize = 24000;
 
 WindowRegistrar registrar({"SearchProc", WindowGroup::Find, true, -1,
                            [](Frame& f) -> QWidget* { return new SearchWindow(f); }});
@@ -49,7 +44,6 @@ std::string storedText(Session& s, uint32_t id) {
 
 SearchWindow::SearchWindow(Frame& frame) : frame_(frame), session_(frame.newSession()) {
     setWindowTitle("Search - " + shown(session_->Mem.Description));
-    pane_.partSize = kPageSize;
 
     query_ = new QLineEdit(this);
     query_->setPlaceholderText("words, \"a phrase\", a OR b, -word, from:, to:, subject:, date:2024-01..2024-06");
@@ -73,9 +67,7 @@ SearchWindow::SearchWindow(Frame& frame) : frame_(frame), session_(frame.newSess
     list_->setContextMenuPolicy(Qt::CustomContextMenu);
     list_->setToolTip("Show search result set - right click to sort");
 
-    text_ = new QPlainTextEdit(this);
-    text_->setReadOnly(true);
-    text_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    text_ = new HitTextEdit(this);
     previousHit_ = new QPushButton("Previous hit", this);
     previousHit_->setToolTip("Locate previous search hit instance");
     nextHit_ = new QPushButton("Next hit", this);
@@ -160,8 +152,7 @@ void SearchWindow::startSearch() {
     list_->clear();
     text_->clear();
     set_ = ResultSet{};
-    body_.clear();
-    pane_.show({}, false);
+    text_->clearText();
     search_->setEnabled(false);
     status_->setText("Searching ... please wait!");
     state_ = State::Run;
@@ -232,91 +223,38 @@ void SearchWindow::fillList(std::size_t from, std::size_t count) {
 
 void SearchWindow::showMessage(uint32_t id) {
     set_.current = id;
-    body_ = storedText(*session_, id);
-    pane_.show(hitList(body_, hitWords_, tables_), true);
-    showPart();
-}
-
-int SearchWindow::page() const { return int(pane_.partOffset / kPageSize) + 1; }
-
-int SearchWindow::pages() const { return body_.empty() ? 1 : int((body_.size() + kPageSize - 1) / kPageSize); }
-
-QString SearchWindow::selectedText() const { return text_->textCursor().selectedText(); }
-
-void SearchWindow::showPart() {
-    std::string_view all(body_);
-    std::size_t off = std::min(pane_.partOffset, all.size());
-    std::string_view part = all.substr(off, kPageSize);
-    text_->setPlainText(shown(part));
-    // Hit positions are stored-text bytes; a character reference shows as one
-    // character, so the place on screen is the length of the shown prefix.
-    if (pane_.selEnd > pane_.selStart && pane_.selStart >= off && pane_.selEnd <= off + part.size()) {
-        int a = int(shown(part.substr(0, pane_.selStart - off)).size());
-        int b = int(shown(part.substr(0, pane_.selEnd - off)).size());
-        QTextCursor c(text_->document());
-        c.setPosition(a);
-        c.setPosition(b, QTextCursor::KeepAnchor);
-        text_->setTextCursor(c);
-        text_->ensureCursorVisible();
-    }
-    QTextCursor c = text_->textCursor();
-    shownStart_ = c.selectionStart();
-    shownEnd_ = c.selectionEnd();
+    TextPages pages(storedText(*session_, id));
+    std::vector<Hit> hits = hitList(pages.text(), hitWords_, tables_);
+    text_->showText(std::move(pages), std::move(hits), true);
     updateButtons();
 }
 
-std::size_t SearchWindow::storedPosition(int shownPosition) const {
-    // The shown length of a prefix grows with the prefix: the first stored
-    // position whose prefix shows at least that many characters.
-    std::string_view all(body_);
-    std::size_t off = std::min(pane_.partOffset, all.size());
-    std::string_view part = all.substr(off, kPageSize);
-    std::size_t lo = 0, hi = part.size();
-    while (lo < hi) {
-        std::size_t mid = (lo + hi) / 2;
-        if (shown(part.substr(0, mid)).size() < shownPosition)
-            lo = mid + 1;
-        else
-            hi = mid;
-    }
-    return off + lo;
-}
+const HitPane& SearchWindow::pane() const { return text_->hits(); }
 
-void SearchWindow::takeUserSelection() {
-    QTextCursor c = text_->textCursor();
-    if (c.selectionStart() == shownStart_ && c.selectionEnd() == shownEnd_) return;
-    pane_.selStart = storedPosition(c.selectionStart());
-    pane_.selEnd = storedPosition(c.selectionEnd());
-    shownStart_ = c.selectionStart();
-    shownEnd_ = c.selectionEnd();
-}
+int SearchWindow::page() const { return int(text_->pages().current()) + 1; }
+
+int SearchWindow::pages() const { return int(text_->pages().count()); }
+
+QString SearchWindow::selectedText() const { return text_->textCursor().selectedText(); }
 
 bool SearchWindow::nextHit() {
-    takeUserSelection();
-    bool moved = pane_.nextHit();
-    if (moved) showPart();
+    bool moved = text_->nextHit();
     updateButtons();
     return moved;
 }
 
 bool SearchWindow::previousHit() {
-    takeUserSelection();
-    bool moved = pane_.previousHit();
-    if (moved) showPart();
+    bool moved = text_->previousHit();
     updateButtons();
     return moved;
 }
 
 void SearchWindow::nextPage() {
-    if (pane_.partOffset + kPageSize >= body_.size()) return;
-    pane_.partOffset += kPageSize;
-    showPart();
+    if (text_->nextPage()) updateButtons();
 }
 
 void SearchWindow::previousPage() {
-    if (pane_.partOffset == 0) return;
-    pane_.partOffset -= std::min(pane_.partOffset, kPageSize);
-    showPart();
+    if (text_->previousPage()) updateButtons();
 }
 
 QStringList SearchWindow::sortMenu() const {
@@ -337,10 +275,10 @@ bool SearchWindow::sortBy(int order) {
 }
 
 void SearchWindow::updateButtons() {
-    previousHit_->setEnabled(pane_.previousEnabled);
-    nextHit_->setEnabled(pane_.nextEnabled);
-    previousPage_->setEnabled(pane_.partOffset > 0);
-    nextPage_->setEnabled(pane_.partOffset + kPageSize < body_.size());
+    previousHit_->setEnabled(pane().previousEnabled);
+    nextHit_->setEnabled(pane().nextEnabled);
+    previousPage_->setEnabled(page() > 1);
+    nextPage_->setEnabled(page() < pages());
     pageLabel_->setText(pages() > 1 ? QString("Page %1 of %2").arg(page()).arg(pages()) : QString());
 }
 

@@ -9,12 +9,12 @@
 
 #include "search/Search.h"
 #include "shell/Frame.h"
+#include "shell/windows/TextPane.h"
 
 class QLineEdit;
 class QPushButton;
 class QLabel;
 class QTreeWidget;
-class QPlainTextEdit;
 class QTimer;
 
 namespace quill::shell {
@@ -41,10 +41,10 @@ public:
     void startSearch();
     bool running() const { return state_ != State::Idle; }
     const ResultSet& result() const { return set_; }
-    const HitPane& pane() const { return pane_; }
+    const HitPane& pane() const;
     // The selected hit in the text pane, as the characters shown.
     QString selectedText() const;
-    // The text pane's page: the part of the message shown.
+    // The text pane's page (from 1) and the number of pages of the message.
     int page() const;
     int pages() const;
 
@@ -66,12 +66,7 @@ private:
     enum class State { Idle, Run, Fill };
     void step();
     void fillList(std::size_t from, std::size_t count);
-    void showPart();
     void updateButtons();
-    // Takes a selection the user made in the text pane as the place the
-    // next search for a hit starts from.
-    void takeUserSelection();
-    std::size_t storedPosition(int shownPosition) const;
 
     Frame& frame_;
     std::unique_ptr<Session> session_;
@@ -81,7 +76,7 @@ private:
     QPushButton* search_ = nullptr;
     QLabel* status_ = nullptr;
     QTreeWidget* list_ = nullptr;
-    QPlainTextEdit* text_ = nullptr;
+    HitTextEdit* text_ = nullptr;  // the text shown, its pages and its hits
     QPushButton* previousHit_ = nullptr;
     QPushButton* nextHit_ = nullptr;
     QPushButton* previousPage_ = nullptr;
@@ -94,9 +89,6 @@ private:
     std::size_t filled_ = 0;
     ResultSet set_;
     std::vector<std::string> hitWords_;
-    std::string body_;  // the stored text of the message shown
-    HitPane pane_;
-    int shownStart_ = 0, shownEnd_ = 0;  // the selection the pane last made
 };
 
 }  // namespace quill::shell
