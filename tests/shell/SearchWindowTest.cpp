@@ -60,6 +60,12 @@ struct SearchWindowTest : FrameFixture {
         run.runToEnd();
         ASSERT_FALSE(run.failed()) << run.failure();
     }
+    // Index entries a search scans before it asks whether to go on.
+    void setScanLimit(int32_t entries) {
+        IndexSettings settings = loadIndexSettings(*session);
+        settings.searchScanLimit = entries;
+        ASSERT_TRUE(saveIndexSettings(*session, settings));
+    }
     bool has(uint32_t n, const std::string& w) {
         auto& v = words[n];
         return std::find(v.begin(), v.end(), w) != v.end();
@@ -116,9 +122,7 @@ TEST_F(SearchWindowTest, ListsExactlyTheMessagesAScanOfTheTextsFinds) {
 TEST_F(SearchWindowTest, AnsweringNoAtThePauseStopsWithAnEmptyResultSet) {
     importArchive();
     indexArchive();
-    IndexSettings settings = loadIndexSettings(*session);
-    settings.searchScanLimit = 1;
-    ASSERT_TRUE(saveIndexSettings(*session, settings));
+    setScanLimit(1);
     Frame& f = openFrame();
     auto* w = dynamic_cast<SearchWindow*>(f.openWindow("SearchProc"));
     ASSERT_NE(w, nullptr);
@@ -139,9 +143,7 @@ TEST_F(SearchWindowTest, YesAtEveryPauseGoesOnUntilTheSearchFindsWhatAnUninterru
     importArchive();
     indexArchive();
     std::vector<uint32_t> whole = runSearch(*session, "\"apple banana\"", 1000000).ids;
-    IndexSettings settings = loadIndexSettings(*session);
-    settings.searchScanLimit = 3;
-    ASSERT_TRUE(saveIndexSettings(*session, settings));
+    setScanLimit(3);
     Frame& f = openFrame();
     auto* w = dynamic_cast<SearchWindow*>(f.openWindow("SearchProc"));
     ASSERT_NE(w, nullptr);
@@ -184,9 +186,7 @@ TEST_F(SearchWindowTest, ClosingTheWindowWhileItsPauseQuestionIsOpenEndsTheSearc
     importArchive();
     indexArchive();
     ASSERT_FALSE(runSearch(*session, "apple").ids.empty());
-    IndexSettings settings = loadIndexSettings(*session);
-    settings.searchScanLimit = 1;
-    ASSERT_TRUE(saveIndexSettings(*session, settings));
+    setScanLimit(1);
     Frame& f = openFrame();
     QPointer<SearchWindow> w = dynamic_cast<SearchWindow*>(f.openWindow("SearchProc"));
     ASSERT_NE(w, nullptr);
