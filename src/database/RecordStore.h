@@ -131,8 +131,8 @@ public:
     Status add();
     Status append();
     // Adds count records at once: fill(i) puts record i into the buffer.
-    // One statement serves every row and the positions are drawn once, so a
-    // large batch (a result set) costs one insert per row and nothing more.
+    // The rows go in 64 to a statement and the positions are drawn once, so
+    // a large batch (a result set) costs little more than its rows' keys.
     // All rows or none: a failure undoes the rows this call added. Inside the
     // store's transaction they belong to it; outside, to one of their own.
     Status addMany(std::size_t count, const std::function<void(std::size_t)>& fill);
