@@ -207,7 +207,7 @@ TEST_F(SearchTest, AQueryThatCannotBeReadEndsTheRunAndLeavesTheResultSetStanding
     EXPECT_EQ(std::set<uint32_t>(stored.begin(), stored.end()), before);
 }
 
-TEST_F(SearchTest, ALargeResultSetIsWrittenWholeAndReplacesTheLastOneWhole) {
+TEST_F(SearchTest, AResultSetIsWrittenWholeOrNotAtAll) {
     // 79 hits (written as 64, 8 and 7 rows), then 39; both words stay under
     // the quarter of the messages that would make them stop words.
     std::vector<Fx> msgs;
@@ -224,6 +224,15 @@ TEST_F(SearchTest, ALargeResultSetIsWrittenWholeAndReplacesTheLastOneWhole) {
     SearchOutcome pies = runSearch(s, "pie");
     ASSERT_EQ(pies.ids.size(), 39u);
     EXPECT_EQ(readResultSet(s), pies.ids);
+
+    // A write that fails in its second statement of rows leaves the last
+    // set standing, with the failure told.
+    std::vector<uint32_t> broken = plums.ids;
+    broken[70] = broken[3];
+    EXPECT_FALSE(writeResultSet(s, broken));
+    EXPECT_EQ(readResultSet(s), pies.ids);
+    ASSERT_FALSE(inst.ui.messages.empty());
+    EXPECT_EQ(inst.ui.messages.back().text.rfind("Record add error!", 0), 0u);
 }
 
 TEST_F(SearchTest, ResortingDropsDeletedMessagesRenumbersAndKeepsTheCurrentOne) {
