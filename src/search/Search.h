@@ -99,7 +99,8 @@ private:
 // preference) it pauses: the caller asks the user (pauseQuestion()) and
 // calls resume() or cancel(); the next pause comes after another limit.
 // At the end the result set is written (unless writeResult is false);
-// cancel() ends the run at once with an empty one.
+// cancel() ends the run at once with an empty one. The searcher must
+// outlive the run.
 class SearchRun {
 public:
     enum class State { Running, Paused, Finished };
