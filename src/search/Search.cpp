@@ -329,15 +329,6 @@ struct TermState {
     std::optional<std::vector<uint32_t>> holders;
 };
 
-std::vector<uint32_t> allMessages(Session& s) {
-    std::vector<uint32_t> v;
-    OP_CLOSE(s, OpOpenShared, {MsgTextFile::Number});
-    s.MsgText.set(MsgTextFile::IDKEY);
-    while (s.MsgText.next()) v.push_back(s.TXT.MSGNUMBER);
-    OP_CLOSE(s, OpClose, {MsgTextFile::Number});
-    return v;
-}
-
 }  // namespace
 
 struct Searcher::Impl {
@@ -394,13 +385,15 @@ SearchOutcome Searcher::find(const std::string& text, int64_t scanLimit) {
 
 namespace {
 
-// Messages checked against the headers and texts per step.
+// Messages checked against the headers and texts per step, and message
+// numbers gathered per step when every message is a candidate.
 constexpr std::size_t kChecksPerStep = 256;
+constexpr std::size_t kMessagesPerStep = 512;
 
 }  // namespace
 
 struct SearchRun::Impl {
-    enum class Phase { Start, Words, Combine, Check, Write, Done };
+    enum class Phase { Start, Words, Combine, All, Check, Write, Done };
 
     Impl(Searcher::Impl& engine, std::string query, int64_t scanLimit, bool write)
         : e(engine), s(engine.s), text(std::move(query)), limit(scanLimit), writeResult(write) {}
@@ -446,6 +439,8 @@ struct SearchRun::Impl {
     void start();
     void readWord();
     void combine();
+    void gatherAll();
+    void decide();
     void check();
     void finish(bool cancelled);
     std::vector<uint32_t> postingsOf(const std::string& w, bool& indexedWord) {
@@ -533,8 +528,30 @@ void SearchRun::Impl::combine() {
         groupExact.push_back(exact && u.has_value());
         if (u) cand = cand ? intersect(*cand, *u) : std::move(*u);
     }
-    ids = cand ? std::move(*cand) : allMessages(s);
+    if (!cand) {
+        // No term narrows the search through the index: every message is a
+        // candidate, gathered over the next steps.
+        phase = Phase::All;
+        return;
+    }
+    ids = std::move(*cand);
+    decide();
+}
 
+void SearchRun::Impl::gatherAll() {
+    // The walk reads the texts with the numbers: a slice is bounded by the
+    // texts it reads. Each slice seeks afresh after the last number taken.
+    ReadScope scope({&s.MsgText});
+    s.MsgText.clearBuffer();
+    s.TXT.MSGNUMBER = ids.empty() ? 0 : ids.back() + 1;
+    s.MsgText.setFrom(MsgTextFile::IDKEY);
+    bool more = true;
+    for (std::size_t n = 0; n < kMessagesPerStep && (more = bool(s.MsgText.next())); ++n)
+        ids.push_back(s.TXT.MSGNUMBER);
+    if (!more || ids.back() == UINT32_MAX) decide();
+}
+
+void SearchRun::Impl::decide() {
     // Checks that the index cannot answer: phrases, negations, fields, dates
     // and ignored words.
     for (std::size_t gi = 0; gi < groups.size(); ++gi) {
@@ -656,6 +673,7 @@ SearchRun::State SearchRun::step() {
         case Impl::Phase::Start: r.start(); break;
         case Impl::Phase::Words: r.readWord(); break;
         case Impl::Phase::Combine: r.combine(); break;
+        case Impl::Phase::All: r.gatherAll(); break;
         case Impl::Phase::Check: r.check(); break;
         case Impl::Phase::Write: r.finish(false); break;
         case Impl::Phase::Done: break;
@@ -687,7 +705,8 @@ int SearchRun::percent() const {
     switch (r.phase) {
         case P::Start: return 0;
         case P::Words: return int(50 * r.nextWord / r.words.size());
-        case P::Combine: return 50;
+        case P::Combine:
+        case P::All: return 50;
         case P::Check: return 50 + int(50 * r.nextId / std::max<std::size_t>(r.ids.size(), 1));
         case P::Write: return 99;
         case P::Done: return 100;
