@@ -250,7 +250,10 @@ bool UppDat(Session& s, RecordFile& file, int operation, int mode) {
         default: return false;
     }
     if (st) return true;
-    int code = st.code();
+    return reportWriteFailure(s, file, operation, st.code(), mode);
+}
+
+bool reportWriteFailure(Session& s, RecordFile& file, int operation, int code, int mode) {
     std::string heading = operation == UpdPut      ? "Record update error!"
                           : operation == UpdDelete ? "Record delete error!"
                                                    : "Record add error!";

@@ -36,6 +36,9 @@ std::string buildName(Session& s, int fileNumber);
 void OP_CLOSE(Session& s, int action, std::initializer_list<int> files);
 
 [[nodiscard]] bool UppDat(Session& s, RecordFile& file, int operation, int mode);
+// Reports a write of the operation that failed with the store's code as
+// UppDat does in the mode (UpdReportRollback also rolls back); returns false.
+bool reportWriteFailure(Session& s, RecordFile& file, int operation, int code, int mode);
 [[nodiscard]] int HoldRec(Session& s, RecordFile& file, int key, bool byKey, const Position& position);
 
 // The state an edit form keeps for SaveRec: the record image as read

@@ -740,6 +740,7 @@ Status RecordFile::create() {
 
 Status RecordFile::close() {
     dropAhead();
+    endRead();
     store_.forget(name_);
     if (!isOpen()) return fail(NoError);
     if (batch_) (void)endBatch();
@@ -1119,6 +1120,67 @@ Status RecordFile::append() {
     return writeRow(true);
 }
 
+Status RecordFile::addMany(std::size_t count, const std::function<void(std::size_t)>& fill) {
+    dropAhead();
+    if (!active_) return fail(FileNotOpenErr);
+    if (mode_ == OpenMode::ReadOnly) return fail(AccessDeniedErr);
+    if (count == 0) return fail(NoError);
+    if (int rc = conn().exec("SAVEPOINT many"); rc != SQLITE_OK) return sqlFail(rc);
+    auto undo = [&](int rc) {
+        Status failed = sqlFail(rc);  // the reason, before the rollback's text replaces it
+        conn().exec("ROLLBACK TO many; RELEASE many");
+        return failed;
+    };
+    // The new positions lie above every position the file ever gave out,
+    // as those of add do; the savepoint holds the file, so they are drawn
+    // once for the whole batch.
+    int64_t base = 0;
+    {
+        sqlite3_stmt* top = conn().prepare("SELECT max(coalesce((SELECT max(id) FROM " + table() +
+                                           "), 0), coalesce((SELECT CAST(value AS INTEGER) FROM " + schema_ +
+                                           ".meta WHERE name = 'lastid'), 0))");
+        if (!top) return undo(sqlite3_errcode(conn().db));
+        Reset r{top};
+        int rc = sqlite3_step(top);
+        if (rc != SQLITE_ROW) return undo(sqlite3_extended_errcode(conn().db));
+        base = sqlite3_column_int64(top, 0);
+    }
+    // Rows go in by statements of 64 rows (then 8, then 1 for the rest),
+    // which spares most of the per-statement work of a row at a time.
+    auto statementFor = [&](std::size_t rows) {
+        std::string sql = "INSERT INTO " + table() + "(id, data, memo) VALUES(?, ?, ?)";
+        for (std::size_t r = 1; r < rows; ++r) sql += ", (?, ?, ?)";
+        return conn().prepare(sql);
+    };
+    for (std::size_t i = 0; i < count;) {
+        std::size_t left = count - i;
+        std::size_t rows = left >= 64 ? 64 : left >= 8 ? 8 : 1;
+        sqlite3_stmt* st = statementFor(rows);
+        if (!st) return undo(sqlite3_errcode(conn().db));
+        Reset r{st};
+        for (std::size_t k = 0; k < rows; ++k, ++i) {
+            fill(i);
+            int col = int(k) * 3;
+            sqlite3_bind_int64(st, col + 1, base + int64_t(i) + 1);
+            sqlite3_bind_blob(st, col + 2, buf_, int(desc_->recordSize), SQLITE_TRANSIENT);
+            if (desc_->memoMax) {
+                std::size_t n = memo.size() < desc_->memoMax ? memo.size() : desc_->memoMax;
+                sqlite3_bind_blob(st, col + 3, memo.data(), int(n), SQLITE_TRANSIENT);
+            } else {
+                sqlite3_bind_null(st, col + 3);
+            }
+        }
+        if (sqlite3_step(st) != SQLITE_DONE) {
+            int ext = sqlite3_extended_errcode(conn().db);
+            sqlite3_reset(st);
+            return undo(ext);
+        }
+    }
+    if (int rc = conn().exec("RELEASE many"); rc != SQLITE_OK) return undo(rc);
+    current_ = base + int64_t(count);
+    return fail(NoError);
+}
+
 Status RecordFile::put() {
     if (!active_) return fail(FileNotOpenErr);
     if (current_ == 0) return fail(RecordNotAvailErr);
@@ -1277,6 +1339,33 @@ Status RecordFile::flush() {
     Status s = endBatch();
     if (!s) return s;
     return fail(NoError);
+}
+
+// --- read scopes --------------------------------------------------------------
+
+void RecordFile::beginRead() {
+    if (reading_ || !own_ || active_ != own_.get() || batch_ || !sqlite3_get_autocommit(own_->db)) return;
+    dropAhead();
+    // A deferred transaction: the first read takes the shared lock, and the
+    // reads after it keep the page cache without asking the file again.
+    reading_ = own_->exec("BEGIN") == SQLITE_OK;
+}
+
+void RecordFile::endRead() {
+    if (!reading_) return;
+    reading_ = false;
+    dropAhead();
+    if (own_ && !sqlite3_get_autocommit(own_->db)) own_->exec("COMMIT");
+}
+
+ReadScope::ReadScope(std::vector<RecordFile*> files) : files_(std::move(files)) {
+    for (RecordFile* f : files_)
+        if (f) f->beginRead();
+}
+
+ReadScope::~ReadScope() {
+    for (RecordFile* f : files_)
+        if (f) f->endRead();
 }
 
 // --- whole-file operations ---------------------------------------------------

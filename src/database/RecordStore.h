@@ -130,6 +130,12 @@ public:
     // Writes.
     Status add();
     Status append();
+    // Adds count records at once: fill(i) puts record i into the buffer.
+    // The rows go in 64 to a statement and the positions are drawn once, so
+    // a large batch (a result set) costs little more than its rows' keys.
+    // All rows or none: a failure undoes the rows this call added. Inside the
+    // store's transaction they belong to it; outside, to one of their own.
+    Status addMany(std::size_t count, const std::function<void(std::size_t)>& fill);
     Status put();
     Status del();
     bool duplicate(int key = -1);         // would the buffer break a unique key (or the given one)?
@@ -147,6 +153,15 @@ public:
     // (the file must not be part of the store's transaction).
     Status beginAlone(int waitSeconds);
     Status endAlone(bool commit);
+
+    // A read scope: the reads of this file until endRead share one read
+    // transaction, so a batch of gets takes the file's lock and checks its
+    // journal and data version once instead of once per get. Another
+    // program's commit to the file waits while it lasts: keep it to one
+    // batch of reads, with no write of this process in between. Nothing
+    // happens when the file is written in a transaction or batch just now.
+    void beginRead();
+    void endRead();
 
     // Whole-file operations.
     int64_t records();
@@ -231,6 +246,20 @@ private:
     bool batch_ = false;       // an own-connection transaction of stream/append is open
     bool streaming_ = false;
     bool keysValid_ = true;
+    bool reading_ = false;     // a read scope is open on the own connection
+};
+
+// Opens a read scope on each file for as long as it lives.
+class ReadScope {
+public:
+    explicit ReadScope(std::initializer_list<RecordFile*> files) : ReadScope(std::vector<RecordFile*>(files)) {}
+    explicit ReadScope(std::vector<RecordFile*> files);
+    ~ReadScope();
+    ReadScope(const ReadScope&) = delete;
+    ReadScope& operator=(const ReadScope&) = delete;
+
+private:
+    std::vector<RecordFile*> files_;
 };
 
 template <class R>

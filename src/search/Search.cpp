@@ -6,6 +6,7 @@
 
 #include "database/Calendar.h"
 #include "database/Common.h"
+#include "database/RecordStore.h"
 #include "people/Address.h"
 #include "people/Threads.h"
 #include "search/IndexStore.h"
@@ -193,6 +194,11 @@ public:
         for (int n : files_) OP_CLOSE(s_, OpClose, {n});
     }
     bool mail() const { return mail_; }
+    // The record files it reads.
+    std::vector<RecordFile*> files(Session& s) const {
+        if (mail_) return {&s.Mail, &s.Person};
+        return {&s.MsgNmbr, &s.Person, &s.Threads};
+    }
     // Fetches the message into its record buffer; false when it is gone.
     bool fetch(uint32_t id) {
         if (mail_) {
@@ -256,6 +262,9 @@ private:
 std::vector<ResultLine> describeWith(HeaderReader& headers, Session& s, const std::vector<uint32_t>& ids) {
     std::vector<ResultLine> v;
     v.reserve(ids.size());
+    // One read transaction over the batch: the file's lock and version are
+    // checked once, not once per message, person and thread.
+    ReadScope scope(headers.files(s));
     for (uint32_t id : ids) {
         ResultLine r;
         r.id = id;
@@ -312,48 +321,13 @@ std::vector<uint32_t> intersect(const std::vector<uint32_t>& a, const std::vecto
 namespace {
 
 struct TermState {
-    const QueryTerm* term = nullptr;
+    const QueryTerm* term = nullptr;        // in the run's own query
     std::optional<std::vector<uint32_t>> set;  // a superset of the term's messages; none = all
     bool exact = false;                        // set holds exactly the term's messages
+    bool allIndexed = true;                    // every word of the term is indexed
     // A negated single indexed word: the messages that hold it.
     std::optional<std::vector<uint32_t>> holders;
 };
-
-class Engine {
-public:
-    Engine(Session& s, int64_t limit) : s_(s), limit_(limit) {}
-
-    // Counts scanned entries and pauses at every limit; false when the user
-    // said no.
-    bool scanned(int64_t n) {
-        count_ += n;
-        while (limit_ > 0 && count_ >= nextPause_) {
-            nextPause_ += limit_;
-            Button b = s_.ask("The search has scanned " + std::to_string(count_) +
-                                  " index entries so far.|Do you want to continue searching?",
-                              "Search", {Button::Yes, Button::No}, Button::Yes);
-            if (b != Button::Yes) return false;
-        }
-        return true;
-    }
-    int64_t count() const { return count_; }
-    void start() { nextPause_ = limit_; }
-
-private:
-    Session& s_;
-    int64_t limit_;
-    int64_t count_ = 0;
-    int64_t nextPause_ = 0;
-};
-
-std::vector<uint32_t> allMessages(Session& s) {
-    std::vector<uint32_t> v;
-    OP_CLOSE(s, OpOpenShared, {MsgTextFile::Number});
-    s.MsgText.set(MsgTextFile::IDKEY);
-    while (s.MsgText.next()) v.push_back(s.TXT.MSGNUMBER);
-    OP_CLOSE(s, OpClose, {MsgTextFile::Number});
-    return v;
-}
 
 }  // namespace
 
@@ -397,94 +371,143 @@ SearchOutcome runSearch(Session& s, const std::string& text, int64_t scanLimit) 
 }
 
 SearchOutcome Searcher::run(const std::string& text, int64_t scanLimit) {
-    SearchOutcome out = find(text, scanLimit);
-    if (!out.error.empty()) return out;
-    // A stopped search leaves the result set empty.
-    out.ok = writeResultSet(impl_->s, out.cancelled ? std::vector<uint32_t>{} : out.ids);
-    if (!out.ok) out.error = "The result set cannot be written.";
-    return out;
+    SearchRun r(*this, text, scanLimit);
+    return r.runToEnd();
 }
 
 SearchOutcome Searcher::find(const std::string& text, int64_t scanLimit) {
-    Session& s = impl_->s;
-    const IndexSettings& settings = impl_->settings;
-    const WordTables& tables = impl_->tables;
-    IndexStore& store = impl_->store;
-    const auto& stop = impl_->stop;
-    SearchOutcome out;
-    if (s.Mem.ForumNumber == 0) {
-        out.error = "No database is selected.";
-        return out;
-    }
-    Query q = parseQuery(text, tables);
-    if (!q.error.empty()) {
-        out.error = q.error;
-        return out;
-    }
-    out.hitWords = q.hitWords();
-    if (scanLimit <= 0) scanLimit = settings.searchScanLimit;
-    Engine engine(s, scanLimit);
-    engine.start();
-    if (!impl_->storeOpen) {
-        out.error = "The word index cannot be opened.";
-        return out;
-    }
-    auto postingsOf = [&](const std::string& w, bool& indexedWord) -> std::vector<uint32_t> {
-        indexedWord = !stop.count(w) && indexable(w, settings);
-        if (!indexedWord) return {};
-        IndexStore::Word found = store.findWord(w);
-        if (found.id == 0) return {};
-        return store.postings(found.id);
-    };
+    SearchRun r(*this, text, scanLimit, false);
+    return r.runToEnd();
+}
 
-    // Each term's superset from the index.
+// ---------------------------------------------------------------------------
+// The search as a step machine
+
+namespace {
+
+// Messages checked against the headers and texts per step, and message
+// numbers gathered per step when every message is a candidate.
+constexpr std::size_t kChecksPerStep = 256;
+constexpr std::size_t kMessagesPerStep = 512;
+
+}  // namespace
+
+struct SearchRun::Impl {
+    enum class Phase { Start, Words, Combine, All, Check, Write, Done };
+
+    Impl(Searcher::Impl& engine, std::string query, int64_t scanLimit, bool write)
+        : e(engine), s(engine.s), text(std::move(query)), limit(scanLimit), writeResult(write) {}
+
+    Searcher::Impl& e;
+    Session& s;
+    std::string text;
+    int64_t limit;
+    bool writeResult;
+    Phase phase = Phase::Start;
+    State state = State::Running;
+    SearchOutcome out;
+
+    Query q;
     std::vector<std::vector<TermState>> groups;
-    bool go = true;
-    for (auto& g : q.groups) {
+    // The index words to read, one per step: group, term, word of the term.
+    struct WordRef {
+        std::size_t group, term, word;
+    };
+    std::vector<WordRef> words;
+    std::size_t nextWord = 0;
+    std::vector<bool> groupExact;
+    bool needText = false, needHeader = false;
+    std::vector<uint32_t> ids;  // candidates, ascending
+    std::size_t nextId = 0;
+    std::vector<uint32_t> kept;
+
+    int64_t count = 0;      // index entries and messages scanned
+    int64_t nextPause = 0;  // the count at which the run pauses next
+
+    void fail(std::string why) {
+        out.ok = false;
+        out.error = std::move(why);
+        phase = Phase::Done;
+        state = State::Finished;
+    }
+    // Counts scanned entries; at the pause point the run waits for the
+    // caller's resume or cancel.
+    void scanned(int64_t n) {
+        count += n;
+        if (limit > 0 && count >= nextPause) state = State::Paused;
+    }
+    void start();
+    void readWord();
+    void combine();
+    void gatherAll();
+    void decide();
+    void check();
+    void finish(bool cancelled);
+    std::vector<uint32_t> postingsOf(const std::string& w, bool& indexedWord) {
+        indexedWord = !e.stop.count(w) && indexable(w, e.settings);
+        if (!indexedWord) return {};
+        IndexStore::Word found = e.store.findWord(w);
+        if (found.id == 0) return {};
+        return e.store.postings(found.id);
+    }
+    bool checkMessage(uint32_t id);
+};
+
+void SearchRun::Impl::start() {
+    if (s.Mem.ForumNumber == 0) return fail("No database is selected.");
+    q = parseQuery(text, e.tables);
+    if (!q.error.empty()) return fail(q.error);
+    out.hitWords = q.hitWords();
+    if (limit <= 0) limit = e.settings.searchScanLimit;
+    nextPause = limit;
+    if (!e.storeOpen) return fail("The word index cannot be opened.");
+    // Each term's superset comes from the index: a positive term reads all
+    // its words, a negated single word the messages that hold it. Negated
+    // phrases and the header terms are checked message by message.
+    for (std::size_t g = 0; g < q.groups.size(); ++g) {
         std::vector<TermState> states;
-        for (auto& t : g) {
+        for (std::size_t t = 0; t < q.groups[g].size(); ++t) {
+            const QueryTerm& term = q.groups[g][t];
             TermState st;
-            st.term = &t;
-            if (t.kind == QueryTerm::Kind::Words && t.negate && !t.phrase && t.words.size() == 1) {
-                bool indexedWord = false;
-                auto list = postingsOf(t.words[0], indexedWord);
-                if (indexedWord) {
-                    go = go && engine.scanned(int64_t(list.size()) + 1);
-                    st.holders = std::move(list);
-                }
-            } else if (t.kind == QueryTerm::Kind::Words && !t.negate) {
-                std::optional<std::vector<uint32_t>> acc;
-                bool allIndexed = true;
-                for (auto& w : t.words) {
-                    bool indexedWord = false;
-                    auto list = postingsOf(w, indexedWord);
-                    if (!indexedWord) {
-                        allIndexed = false;
-                        continue;
-                    }
-                    go = go && engine.scanned(int64_t(list.size()) + 1);
-                    acc = acc ? intersect(*acc, list) : std::move(list);
-                }
-                st.set = std::move(acc);
-                st.exact = st.set && !t.phrase && allIndexed;
-                // A lone word that is never indexed (a stop word) is ignored.
-                if (!t.phrase && !allIndexed) st.exact = false;
-            }
+            st.term = &term;
+            if (term.kind == QueryTerm::Kind::Words && (!term.negate || (!term.phrase && term.words.size() == 1)))
+                for (std::size_t w = 0; w < term.words.size(); ++w) words.push_back({g, t, w});
             states.push_back(std::move(st));
         }
         groups.push_back(std::move(states));
     }
-    if (!go) {
-        out.cancelled = true;
-        out.scanned = engine.count();
-        out.ids.clear();
-        out.ok = true;
-        return out;
-    }
+    phase = words.empty() ? Phase::Combine : Phase::Words;
+}
 
+void SearchRun::Impl::readWord() {
+    const WordRef& ref = words[nextWord++];
+    TermState& st = groups[ref.group][ref.term];
+    const QueryTerm& term = *st.term;
+    bool indexedWord = false;
+    std::vector<uint32_t> list = postingsOf(term.words[ref.word], indexedWord);
+    if (term.negate) {
+        if (indexedWord) {
+            st.holders = std::move(list);
+            scanned(int64_t(st.holders->size()) + 1);
+        }
+    } else {
+        if (!indexedWord) {
+            st.allIndexed = false;
+        } else {
+            int64_t n = int64_t(list.size()) + 1;
+            st.set = st.set ? intersect(*st.set, list) : std::move(list);
+            scanned(n);
+        }
+        // A word that is never indexed (a stop word) leaves the term to the
+        // text check when it stands in a phrase, and is ignored otherwise.
+        if (ref.word + 1 == term.words.size()) st.exact = st.set && !term.phrase && st.allIndexed;
+    }
+    if (nextWord == words.size()) phase = Phase::Combine;
+}
+
+void SearchRun::Impl::combine() {
     // The candidates: the intersection of the groups' supersets.
     std::optional<std::vector<uint32_t>> cand;
-    std::vector<bool> groupExact;
     for (auto& g : groups) {
         std::optional<std::vector<uint32_t>> u;
         bool exact = true;
@@ -505,11 +528,32 @@ SearchOutcome Searcher::find(const std::string& text, int64_t scanLimit) {
         groupExact.push_back(exact && u.has_value());
         if (u) cand = cand ? intersect(*cand, *u) : std::move(*u);
     }
-    std::vector<uint32_t> ids = cand ? std::move(*cand) : allMessages(s);
+    if (!cand) {
+        // No term narrows the search through the index: every message is a
+        // candidate, gathered over the next steps.
+        phase = Phase::All;
+        return;
+    }
+    ids = std::move(*cand);
+    decide();
+}
 
+void SearchRun::Impl::gatherAll() {
+    // The walk reads the texts with the numbers: a slice is bounded by the
+    // texts it reads. Each slice seeks afresh after the last number taken.
+    ReadScope scope({&s.MsgText});
+    s.MsgText.clearBuffer();
+    s.TXT.MSGNUMBER = ids.empty() ? 0 : ids.back() + 1;
+    s.MsgText.setFrom(MsgTextFile::IDKEY);
+    bool more = true;
+    for (std::size_t n = 0; n < kMessagesPerStep && (more = bool(s.MsgText.next())); ++n)
+        ids.push_back(s.TXT.MSGNUMBER);
+    if (!more || ids.back() == UINT32_MAX) decide();
+}
+
+void SearchRun::Impl::decide() {
     // Checks that the index cannot answer: phrases, negations, fields, dates
     // and ignored words.
-    bool needText = false, needHeader = false;
     for (std::size_t gi = 0; gi < groups.size(); ++gi) {
         if (groupExact[gi]) continue;
         for (auto& st : groups[gi]) {
@@ -518,87 +562,176 @@ SearchOutcome Searcher::find(const std::string& text, int64_t scanLimit) {
             else needHeader = true;
         }
     }
-    std::vector<uint32_t> kept;
-    bool allExact = std::all_of(groupExact.begin(), groupExact.end(), [](bool e) { return e; });
+    bool allExact = std::all_of(groupExact.begin(), groupExact.end(), [](bool x) { return x; });
     bool onlyIgnored = true;  // the inexact groups hold only ignored words
     for (std::size_t gi = 0; gi < groups.size(); ++gi)
         for (auto& st : groups[gi])
-            if (!groupExact[gi] && (st.term->kind != QueryTerm::Kind::Words || st.term->negate || st.term->phrase ||
-                                    st.set))
+            if (!groupExact[gi] &&
+                (st.term->kind != QueryTerm::Kind::Words || st.term->negate || st.term->phrase || st.set))
                 onlyIgnored = false;
     if (allExact || (onlyIgnored && !needText && !needHeader)) {
         // The index answered the whole query.
         kept = std::move(ids);
+        ids.clear();
+        phase = Phase::Write;
     } else {
-        HeaderReader& headers = impl_->headers;
-        for (uint32_t id : ids) {
-            if (!engine.scanned(1)) {
-                go = false;
+        phase = Phase::Check;
+    }
+}
+
+bool SearchRun::Impl::checkMessage(uint32_t id) {
+    Header h = e.headers.header(id, needHeader);
+    if (!h.exists) return false;
+    std::string body;
+    bool haveBody = false;
+    for (std::size_t gi = 0; gi < groups.size(); ++gi) {
+        if (groupExact[gi]) continue;
+        bool any = false;
+        for (auto& st : groups[gi]) {
+            const QueryTerm& t = *st.term;
+            bool m = false;
+            switch (t.kind) {
+                case QueryTerm::Kind::Words:
+                    if (!t.phrase && !t.negate) {
+                        m = st.set ? std::binary_search(st.set->begin(), st.set->end(), id) : true;
+                    } else if (st.holders) {
+                        m = std::binary_search(st.holders->begin(), st.holders->end(), id);
+                    } else {
+                        if (!haveBody) {
+                            body = textOf(s, id);
+                            haveBody = true;
+                        }
+                        auto [b, end] = indexedSpan(body, false);
+                        std::string_view span = std::string_view(body).substr(b, end - b);
+                        if (t.negate && !t.phrase && t.words.size() == 1) {
+                            bool found = false;
+                            breakWords(span, e.tables,
+                                       [&](const WordHit& wh) { found = found || wh.word == t.words[0]; });
+                            m = found;
+                        } else {
+                            m = hasPhrase(span, t.words, e.tables);
+                        }
+                    }
+                    break;
+                case QueryTerm::Kind::From: m = h.from.find(t.text) != std::string::npos; break;
+                case QueryTerm::Kind::To: m = h.to.find(t.text) != std::string::npos; break;
+                case QueryTerm::Kind::Subject: m = h.subject.find(t.text) != std::string::npos; break;
+                case QueryTerm::Kind::Date:
+                    m = h.date > 0 && (t.fromDay == 0 || h.date >= t.fromDay) && (t.toDay == 0 || h.date <= t.toDay);
+                    break;
+            }
+            if (t.negate) m = !m;
+            if (m) {
+                any = true;
                 break;
             }
-            Header h = headers.header(id, needHeader);
-            if (!h.exists) continue;
-            std::string body;
-            bool haveBody = false;
-            bool pass = true;
-            for (std::size_t gi = 0; pass && gi < groups.size(); ++gi) {
-                if (groupExact[gi]) continue;
-                bool any = false;
-                for (auto& st : groups[gi]) {
-                    const QueryTerm& t = *st.term;
-                    bool m = false;
-                    switch (t.kind) {
-                        case QueryTerm::Kind::Words:
-                            if (!t.phrase && !t.negate) {
-                                m = st.set ? std::binary_search(st.set->begin(), st.set->end(), id) : true;
-                            } else if (st.holders) {
-                                m = std::binary_search(st.holders->begin(), st.holders->end(), id);
-                            } else {
-                                if (!haveBody) {
-                                    body = textOf(s, id);
-                                    haveBody = true;
-                                }
-                                auto [b, e] = indexedSpan(body, false);
-                                std::string_view span = std::string_view(body).substr(b, e - b);
-                                if (t.negate && !t.phrase && t.words.size() == 1) {
-                                    bool found = false;
-                                    breakWords(span, tables, [&](const WordHit& wh) { found = found || wh.word == t.words[0]; });
-                                    m = found;
-                                } else {
-                                    m = hasPhrase(span, t.words, tables);
-                                }
-                            }
-                            break;
-                        case QueryTerm::Kind::From: m = h.from.find(t.text) != std::string::npos; break;
-                        case QueryTerm::Kind::To: m = h.to.find(t.text) != std::string::npos; break;
-                        case QueryTerm::Kind::Subject: m = h.subject.find(t.text) != std::string::npos; break;
-                        case QueryTerm::Kind::Date:
-                            m = h.date > 0 && (t.fromDay == 0 || h.date >= t.fromDay) && (t.toDay == 0 || h.date <= t.toDay);
-                            break;
-                    }
-                    if (t.negate) m = !m;
-                    if (m) {
-                        any = true;
-                        break;
-                    }
-                }
-                pass = any;
-            }
-            if (pass) kept.push_back(id);
         }
+        if (!any) return false;
     }
-    out.scanned = engine.count();
-    if (!go) {
-        out.cancelled = true;
-        out.ids.clear();
-        out.ok = true;
-        return out;
+    return true;
+}
+
+void SearchRun::Impl::check() {
+    // One read transaction over the slice's headers and texts.
+    std::vector<RecordFile*> files = e.headers.files(s);
+    files.push_back(&s.MsgText);
+    ReadScope scope(files);
+    for (std::size_t n = 0; n < kChecksPerStep && nextId < ids.size() && state == State::Running; ++n) {
+        uint32_t id = ids[nextId++];
+        if (checkMessage(id)) kept.push_back(id);
+        scanned(1);
     }
+    if (nextId == ids.size()) phase = Phase::Write;
+}
+
+void SearchRun::Impl::finish(bool cancelled) {
+    out.scanned = count;
+    out.cancelled = cancelled;
     // In the order found, newest message number first (as the key word and
     // topic views list theirs); the user re-sorts by date or the other orders.
-    out.ids.assign(kept.rbegin(), kept.rend());
+    if (cancelled) out.ids.clear();
+    else out.ids.assign(kept.rbegin(), kept.rend());
     out.ok = true;
-    return out;
+    // A stopped search leaves the result set empty.
+    if (writeResult && !writeResultSet(s, out.ids)) {
+        out.ok = false;
+        out.error = "The result set cannot be written.";
+    }
+    phase = Phase::Done;
+    state = State::Finished;
+}
+
+SearchRun::SearchRun(Searcher& searcher, std::string query, int64_t scanLimit, bool writeResult)
+    : impl_(std::make_unique<Impl>(*searcher.impl_, std::move(query), scanLimit, writeResult)) {}
+
+SearchRun::~SearchRun() = default;
+
+SearchRun::State SearchRun::step() {
+    Impl& r = *impl_;
+    if (r.state != State::Running) return r.state;
+    switch (r.phase) {
+        case Impl::Phase::Start: r.start(); break;
+        case Impl::Phase::Words: r.readWord(); break;
+        case Impl::Phase::Combine: r.combine(); break;
+        case Impl::Phase::All: r.gatherAll(); break;
+        case Impl::Phase::Check: r.check(); break;
+        case Impl::Phase::Write: r.finish(false); break;
+        case Impl::Phase::Done: break;
+    }
+    return r.state;
+}
+
+void SearchRun::resume() {
+    Impl& r = *impl_;
+    if (r.state != State::Paused) return;
+    // The next pause comes after another full limit of entries; a slice that
+    // passed several pause points asks once.
+    r.nextPause = (r.count / r.limit + 1) * r.limit;
+    r.state = State::Running;
+}
+
+void SearchRun::cancel() {
+    if (impl_->state == State::Finished) return;
+    impl_->finish(true);
+}
+
+SearchRun::State SearchRun::state() const { return impl_->state; }
+
+int64_t SearchRun::scanned() const { return impl_->count; }
+
+int SearchRun::percent() const {
+    const Impl& r = *impl_;
+    using P = Impl::Phase;
+    switch (r.phase) {
+        case P::Start: return 0;
+        case P::Words: return int(50 * r.nextWord / r.words.size());
+        case P::Combine:
+        case P::All: return 50;
+        case P::Check: return 50 + int(50 * r.nextId / std::max<std::size_t>(r.ids.size(), 1));
+        case P::Write: return 99;
+        case P::Done: return 100;
+    }
+    return 0;
+}
+
+std::string SearchRun::pauseQuestion() const {
+    return "The search has scanned " + std::to_string(impl_->count) +
+           " index entries so far.|Do you want to continue searching?";
+}
+
+const SearchOutcome& SearchRun::outcome() const { return impl_->out; }
+
+SearchOutcome SearchRun::runToEnd() {
+    while (state() != State::Finished) {
+        if (state() == State::Paused) {
+            Button b = impl_->s.ask(pauseQuestion(), "Search", {Button::Yes, Button::No}, Button::Yes);
+            if (b == Button::Yes) resume();
+            else cancel();
+        } else {
+            (void)step();
+        }
+    }
+    return impl_->out;
 }
 
 // ---------------------------------------------------------------------------
@@ -623,14 +756,16 @@ bool writeResultSet(Session& s, const std::vector<uint32_t>& ids) {
         return false;
     }
     bool ok = bool(s.Search.empty());
-    // Rows are added with their keys kept: dropping and rebuilding the keys
-    // changes the file's schema, which costs more than the key updates of
-    // a result set.
-    for (std::size_t i = 0; ok && i < ids.size(); ++i) {
-        s.Search.clearBuffer();
-        s.SEA.SORT = uint32_t(i + 1);
-        s.SEA.ID = ids[i];
-        ok = UppDat(s, s.Search, UpdAdd, UpdReportRollback);
+    // The rows go in as one batch with their keys kept (dropping and
+    // rebuilding the keys changes the file's schema, which costs more than
+    // the key updates of a result set).
+    if (ok) {
+        Status st = s.Search.addMany(ids.size(), [&](std::size_t i) {
+            s.Search.clearBuffer();
+            s.SEA.SORT = uint32_t(i + 1);
+            s.SEA.ID = ids[i];
+        });
+        if (!st) ok = reportWriteFailure(s, s.Search, UpdAdd, st.code(), UpdReportRollback);
     }
     if (ok) ok = bool(s.store.commit());
     if (!ok && s.store.inTransaction()) (void)s.store.rollback();

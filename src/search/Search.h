@@ -62,12 +62,14 @@ struct SearchOutcome {
 };
 
 // Runs a query on the selected database and writes the result set (emptied
-// first; SEA:SORT from 1 in the order found: newest message number first). After every scanLimit
-// scanned entries (0: the preference) the user is asked whether to go on;
-// a No stops the search and leaves the result set empty.
+// first; SEA:SORT from 1 in the order found: newest message number first).
+// After every scanLimit scanned entries (0: the preference) the user is
+// asked whether to go on; a No stops the search and leaves the result set
+// empty.
 SearchOutcome runSearch(Session& s, const std::string& query, int64_t scanLimit = 0);
 
 struct ResultLine;
+class SearchRun;
 
 // A search window's engine: the word index, the settings, the stop words and
 // the message files stay open while it lives, so that each search reads only
@@ -83,6 +85,48 @@ public:
     // The same without writing the result set.
     SearchOutcome find(const std::string& query, int64_t scanLimit = 0);
     std::vector<ResultLine> describe(const std::vector<uint32_t>& ids);
+
+private:
+    friend class SearchRun;
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+// One search as a step machine over a Searcher: step() does one bounded
+// slice (the postings of one index word, the candidate list, or a slice of
+// messages checked against their headers and texts) and returns, so that a
+// window's timer, the command line's loop or a test drives it. When the
+// scanned index entries and messages reach the scan limit (0: the
+// preference) it pauses: the caller asks the user (pauseQuestion()) and
+// calls resume() or cancel(); the next pause comes after another limit.
+// At the end the result set is written (unless writeResult is false);
+// cancel() ends the run at once with an empty one. The searcher must
+// outlive the run.
+class SearchRun {
+public:
+    enum class State { Running, Paused, Finished };
+
+    SearchRun(Searcher& searcher, std::string query, int64_t scanLimit = 0, bool writeResult = true);
+    ~SearchRun();
+    SearchRun(const SearchRun&) = delete;
+    SearchRun& operator=(const SearchRun&) = delete;
+
+    // One slice; nothing while paused or finished. Returns the state after it.
+    State step();
+    void resume();
+    void cancel();
+    State state() const;
+    bool paused() const { return state() == State::Paused; }
+    bool finished() const { return state() == State::Finished; }
+    int64_t scanned() const;
+    // The share of the work done, 0 to 100.
+    int percent() const;
+    // The question a pause asks (caption "Search", Yes goes on).
+    std::string pauseQuestion() const;
+    // Complete once finished: the hits, or the error, or cancelled.
+    const SearchOutcome& outcome() const;
+    // Steps to the end, asking the session's user at every pause.
+    SearchOutcome runToEnd();
 
 private:
     struct Impl;

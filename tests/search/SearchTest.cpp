@@ -141,6 +141,108 @@ TEST_F(SearchTest, ThePauseAsksAfterTheScanLimitAndNoStopsWithAnEmptyResultSet) 
     EXPECT_TRUE(readResultSet(s).empty());
 }
 
+TEST_F(SearchTest, ASteppedRunPausesAtEveryScanLimitAndResumedFindsWhatAnUninterruptedRunFinds) {
+    buildRandomArchive(5);
+    // Words the index answers, a phrase and a negation checked message by
+    // message, and a header term with an OR.
+    for (std::string q : {"apple banana", "\"apple banana\"", "cherry -damson", "subject:subject fig OR grape"}) {
+        std::vector<uint32_t> whole = runSearch(s, q, 1000000).ids;
+        for (int64_t limit : {1, 4, 25}) {
+            Searcher searcher(s);
+            SearchRun run(searcher, q, limit);
+            int pauses = 0, percent = 0;
+            int64_t nextPoint = limit;
+            while (!run.finished()) {
+                if (run.paused()) {
+                    EXPECT_GE(run.scanned(), nextPoint) << q;
+                    nextPoint = (run.scanned() / limit + 1) * limit;
+                    ++pauses;
+                    run.resume();
+                    continue;
+                }
+                (void)run.step();
+                if (!run.paused()) {
+                    EXPECT_LT(run.scanned(), nextPoint) << q << ": ran past a pause point";
+                }
+                EXPECT_GE(run.percent(), percent) << q;
+                percent = run.percent();
+            }
+            EXPECT_EQ(run.percent(), 100);
+            if (limit < 25) {
+                EXPECT_GT(pauses, 0) << q;
+            }
+            EXPECT_FALSE(run.outcome().cancelled);
+            EXPECT_EQ(run.outcome().ids, whole) << q << " paused every " << limit;
+            EXPECT_EQ(readResultSet(s), whole) << q;
+        }
+    }
+}
+
+TEST_F(SearchTest, CancellingAtAPauseEndsTheRunAtOnceWithAnEmptyResultSet) {
+    buildRandomArchive(3);
+    ASSERT_FALSE(found("apple").empty());
+    Searcher searcher(s);
+    SearchRun run(searcher, "\"apple banana\"", 2);
+    while (!run.paused() && !run.finished()) (void)run.step();
+    ASSERT_TRUE(run.paused());
+    run.cancel();
+    EXPECT_TRUE(run.finished());
+    EXPECT_TRUE(run.outcome().ok);
+    EXPECT_TRUE(run.outcome().cancelled);
+    EXPECT_TRUE(run.outcome().ids.empty());
+    EXPECT_TRUE(readResultSet(s).empty());
+    EXPECT_EQ(run.step(), SearchRun::State::Finished);
+    EXPECT_TRUE(inst.ui.questions.empty());  // the caller asks, not the run
+}
+
+TEST_F(SearchTest, AQueryThatCannotBeReadEndsTheRunAndLeavesTheResultSetStanding) {
+    buildRandomArchive(3);
+    std::set<uint32_t> before = found("apple");
+    Searcher searcher(s);
+    SearchRun run(searcher, "apple \"open phrase");
+    EXPECT_EQ(run.step(), SearchRun::State::Finished);
+    EXPECT_FALSE(run.outcome().ok);
+    EXPECT_EQ(run.outcome().error, "A quoted phrase is not closed.");
+    std::vector<uint32_t> stored = readResultSet(s);
+    EXPECT_EQ(std::set<uint32_t>(stored.begin(), stored.end()), before);
+}
+
+TEST_F(SearchTest, LargeResultSetsAreGatheredInStepsAndWrittenWholeOrNotAtAll) {
+    // 220 hits (written as 64, 8 and single rows), then 110; both words stay
+    // under the quarter of the messages that would make them stop words.
+    std::vector<Fx> msgs;
+    for (uint32_t n = 1; n <= 1100; ++n)
+        msgs.push_back(forum(n, n % 10 == 0 ? "plum pie" : n % 5 == 0 ? "plum tart" : "walnut " + std::to_string(n)));
+    importForum(msgs);
+    WordIndexRun index(s, IndexMode::Full);
+    index.runToEnd();
+    ASSERT_FALSE(index.failed());
+    SearchOutcome plums = runSearch(s, "plum");
+    ASSERT_EQ(plums.ids.size(), 220u);
+    EXPECT_EQ(plums.ids.front(), 1100u);  // newest number first
+    EXPECT_EQ(readResultSet(s), plums.ids);
+    // No term narrows this one through the index: every message is read
+    // over several steps.
+    SearchOutcome noPie = runSearch(s, "-pie");
+    EXPECT_TRUE(noPie.ok) << noPie.error;
+    std::vector<uint32_t> expected;
+    for (uint32_t n = 1100; n >= 1; --n)
+        if (n % 10 != 0) expected.push_back(n);
+    EXPECT_EQ(noPie.ids, expected);
+    SearchOutcome pies = runSearch(s, "pie");
+    ASSERT_EQ(pies.ids.size(), 110u);
+    EXPECT_EQ(readResultSet(s), pies.ids);
+
+    // A write that fails in its second statement of rows leaves the last
+    // set standing, with the failure told.
+    std::vector<uint32_t> broken = plums.ids;
+    broken[70] = broken[3];
+    EXPECT_FALSE(writeResultSet(s, broken));
+    EXPECT_EQ(readResultSet(s), pies.ids);
+    ASSERT_FALSE(inst.ui.messages.empty());
+    EXPECT_EQ(inst.ui.messages.back().text.rfind("Record add error!", 0), 0u);
+}
+
 TEST_F(SearchTest, ResortingDropsDeletedMessagesRenumbersAndKeepsTheCurrentOne) {
     importForum({forum(1, "word", "2024-01-01 10:00:00", "Zed <70000,9>"),
                  forum(2, "word", "2024-01-03 10:00:00", "Amy <70000,8>"),

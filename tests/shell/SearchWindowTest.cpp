@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -21,6 +22,7 @@
 #include "shell/windows/BrowseWindow.h"
 #include "shell/windows/SearchIndexWindow.h"
 #include "shell/windows/SearchWindow.h"
+#include "shell/windows/TopicForm.h"
 
 namespace quill::test {
 namespace {
@@ -57,6 +59,12 @@ struct SearchWindowTest : FrameFixture {
         WordIndexRun run(*session, IndexMode::Full);
         run.runToEnd();
         ASSERT_FALSE(run.failed()) << run.failure();
+    }
+    // Index entries a search scans before it asks whether to go on.
+    void setScanLimit(int32_t entries) {
+        IndexSettings settings = loadIndexSettings(*session);
+        settings.searchScanLimit = entries;
+        ASSERT_TRUE(saveIndexSettings(*session, settings));
     }
     bool has(uint32_t n, const std::string& w) {
         auto& v = words[n];
@@ -125,9 +133,7 @@ TEST_F(SearchWindowTest, ListsExactlyTheMessagesAScanOfTheTextsFinds) {
 TEST_F(SearchWindowTest, AnsweringNoAtThePauseStopsWithAnEmptyResultSet) {
     importArchive();
     indexArchive();
-    IndexSettings settings = loadIndexSettings(*session);
-    settings.searchScanLimit = 1;
-    ASSERT_TRUE(saveIndexSettings(*session, settings));
+    setScanLimit(1);
     Frame& f = openFrame();
     auto* w = dynamic_cast<SearchWindow*>(f.openWindow("SearchProc"));
     ASSERT_NE(w, nullptr);
@@ -142,6 +148,71 @@ TEST_F(SearchWindowTest, AnsweringNoAtThePauseStopsWithAnEmptyResultSet) {
     answer = Button::Yes;
     runSearchIn(w, "apple OR banana");
     EXPECT_GT(w->hitsList()->topLevelItemCount(), 0);
+}
+
+TEST_F(SearchWindowTest, YesAtEveryPauseGoesOnUntilTheSearchFindsWhatAnUninterruptedOneFinds) {
+    importArchive();
+    indexArchive();
+    std::vector<uint32_t> whole = runSearch(*session, "\"apple banana\"", 1000000).ids;
+    setScanLimit(3);
+    Frame& f = openFrame();
+    auto* w = dynamic_cast<SearchWindow*>(f.openWindow("SearchProc"));
+    ASSERT_NE(w, nullptr);
+    int questions = 0;
+    ui.answerer = [&](const std::string& text, const std::string& caption) {
+        EXPECT_EQ(caption, "Search");
+        EXPECT_NE(text.find("Do you want to continue searching?"), std::string::npos);
+        ++questions;
+        return Button::Yes;
+    };
+    runSearchIn(w, "\"apple banana\"");
+    EXPECT_GT(questions, 1) << "a pause at every third entry scanned";
+    EXPECT_EQ(listed(w), std::set<uint32_t>(whole.begin(), whole.end()));
+    EXPECT_EQ(readResultSet(*session), whole);
+}
+
+TEST_F(SearchWindowTest, StopEndsTheRunningSearchWithAnEmptyResultSetAndTheButtonStartsTheNext) {
+    importArchive();
+    indexArchive();
+    ASSERT_FALSE(runSearch(*session, "apple").ids.empty());
+    Frame& f = openFrame();
+    auto* w = dynamic_cast<SearchWindow*>(f.openWindow("SearchProc"));
+    ASSERT_NE(w, nullptr);
+    w->queryEdit()->setText("apple banana");
+    w->searchButton()->click();
+    ASSERT_TRUE(w->running());
+    EXPECT_EQ(w->searchButton()->text(), "&Stop");
+    w->searchButton()->click();
+    ASSERT_TRUE(waitFor([&] { return !w->running(); }));
+    EXPECT_EQ(w->status()->text(), "Search stopped.");
+    EXPECT_EQ(w->hitsList()->topLevelItemCount(), 0);
+    EXPECT_TRUE(readResultSet(*session).empty());
+    EXPECT_EQ(w->searchButton()->text(), "&Search");
+
+    runSearchIn(w, "apple");
+    EXPECT_GT(w->hitsList()->topLevelItemCount(), 0);
+}
+
+TEST_F(SearchWindowTest, ClosingTheWindowWhileItsPauseQuestionIsOpenEndsTheSearchCleanly) {
+    importArchive();
+    indexArchive();
+    ASSERT_FALSE(runSearch(*session, "apple").ids.empty());
+    setScanLimit(1);
+    Frame& f = openFrame();
+    QPointer<SearchWindow> w = dynamic_cast<SearchWindow*>(f.openWindow("SearchProc"));
+    ASSERT_NE(w, nullptr);
+    int questions = 0;
+    ui.answerer = [&](const std::string&, const std::string&) {
+        ++questions;
+        if (w) closeChildWindow(w);
+        return Button::Yes;
+    };
+    w->queryEdit()->setText("apple OR banana");
+    w->searchButton()->click();
+    ASSERT_TRUE(waitFor([&] { return w.isNull(); }));
+    EXPECT_EQ(questions, 1);
+    EXPECT_TRUE(readResultSet(*session).empty());
+    EXPECT_EQ(f.window("SearchProc"), nullptr);
 }
 
 TEST_F(SearchWindowTest, NextHitAtTheLastHitKeepsTheSelectionAndDisablesNext) {

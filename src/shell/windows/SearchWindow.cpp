@@ -2,12 +2,14 @@
 
 #include "shell/windows/TopicForm.h"
 
+#include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
 #include <QPushButton>
 #include <QSplitter>
 #include <QTimer>
@@ -25,8 +27,10 @@ namespace {
 
 enum { IdRole = Qt::UserRole + 1 };
 // Result lines described per timer tick, so a large result set fills the
-// list without freezing the window.
+// list without freezing the window; the first tick lists one screenful and
+// shows the first hit, reading only those messages.
 constexpr std::size_t kLinesPerTick = 400;
+constexpr std::size_t kFirstLines = 30;
 
 WindowRegistrar registrar({"SearchProc", WindowGroup::Find, true, -1,
                            [](Frame& f) -> QWidget* { return new SearchWindow(f); }});
@@ -103,7 +107,8 @@ SearchWindow::SearchWindow(Frame& frame) : frame_(frame), session_(frame.newSess
     timer_ = new QTimer(this);
     timer_->setInterval(0);
     connect(timer_, &QTimer::timeout, this, &SearchWindow::step);
-    connect(search_, &QPushButton::clicked, this, &SearchWindow::startSearch);
+    // The button starts a search, and stops the one under way.
+    connect(search_, &QPushButton::clicked, this, [this] { running() ? stopSearch() : startSearch(); });
     connect(query_, &QLineEdit::returnPressed, this, &SearchWindow::startSearch);
     connect(list_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
         if (item) showMessage(item->data(0, IdRole).toUInt());
@@ -134,7 +139,22 @@ SearchWindow::SearchWindow(Frame& frame) : frame_(frame), session_(frame.newSess
     updateButtons();
 }
 
-SearchWindow::~SearchWindow() = default;
+SearchWindow::~SearchWindow() {
+    // A search still under way ends as a stopped one, with its result set
+    // emptied, before the engine and the session go.
+    timer_->stop();
+    if (run_) run_->cancel();
+}
+
+void SearchWindow::closeEvent(QCloseEvent* event) {
+    // Closing ends a running search at once (the window goes later, and
+    // must not ask or step in between).
+    timer_->stop();
+    if (run_) run_->cancel();
+    run_.reset();
+    state_ = State::Idle;
+    QWidget::closeEvent(event);
+}
 
 void SearchWindow::startSearch() {
     if (running()) return;
@@ -153,10 +173,22 @@ void SearchWindow::startSearch() {
     text_->clear();
     set_ = ResultSet{};
     text_->clearText();
-    search_->setEnabled(false);
+    // A fresh engine for each search: an indexing run in the meantime may
+    // have rebuilt the index files it would hold open.
+    run_.reset();
+    searcher_.reset();
+    searcher_ = std::make_unique<Searcher>(*session_);
+    run_ = std::make_unique<SearchRun>(*searcher_, pending_);
+    search_->setText("&Stop");
     status_->setText("Searching ... please wait!");
     state_ = State::Run;
     timer_->start();
+}
+
+void SearchWindow::stopSearch() {
+    if (state_ != State::Run || !run_) return;
+    run_->cancel();
+    searchEnded();
 }
 
 void SearchWindow::step() {
@@ -164,48 +196,75 @@ void SearchWindow::step() {
         case State::Idle:
             timer_->stop();
             return;
-        case State::Run: {
-            // A fresh engine for each search: an indexing run in the meantime
-            // may have rebuilt the index files it would hold open.
-            searcher_.reset();
-            searcher_ = std::make_unique<Searcher>(*session_);
-            // The search asks at every pause whether to go on; a No leaves an
-            // empty result set.
-            SearchOutcome out = searcher_->run(pending_);
-            if (!out.error.empty()) {
-                state_ = State::Idle;
-                timer_->stop();
-                search_->setEnabled(true);
-                status_->setText(shown(out.error));
-                frame_.ui().message(out.error, "Search", Icon::Exclamation);
-                emit searchFinished();
-                return;
-            }
-            set_.ids = out.ids;
-            set_.order = OrderFound;
-            hitWords_ = out.hitWords;
-            filled_ = 0;
-            status_->setText(out.cancelled ? QString("Search stopped.")
-                                           : QString("%1 messages found.").arg(qulonglong(out.ids.size())));
-            state_ = State::Fill;
+        case State::Run:
+            stepSearch();
             return;
-        }
         case State::Fill: {
-            std::size_t n = std::min(kLinesPerTick, set_.ids.size() - filled_);
+            std::size_t n = std::min(filled_ == 0 ? kFirstLines : kLinesPerTick, set_.ids.size() - filled_);
             fillList(filled_, n);
             filled_ += n;
+            if (list_->topLevelItemCount() && !list_->currentItem()) list_->setCurrentItem(list_->topLevelItem(0));
             if (filled_ >= set_.ids.size()) {
                 state_ = State::Idle;
                 timer_->stop();
                 search_->setEnabled(true);
-                if (list_->topLevelItemCount() && !list_->currentItem())
-                    list_->setCurrentItem(list_->topLevelItem(0));
                 updateButtons();
                 emit searchFinished();
             }
             return;
         }
     }
+}
+
+// One slice of the search per tick; at a pause the timer waits while the
+// user is asked whether to go on.
+void SearchWindow::stepSearch() {
+    if (run_->step() == SearchRun::State::Paused) {
+        timer_->stop();
+        QPointer<SearchWindow> alive(this);
+        Button b = session_->ask(run_->pauseQuestion(), "Search", {Button::Yes, Button::No}, Button::Yes);
+        // The window may have been closed, or the search stopped, while the
+        // question was open.
+        if (!alive || state_ != State::Run || !run_) return;
+        if (b == Button::Yes) run_->resume();
+        else run_->cancel();
+        if (!run_->finished()) {
+            timer_->start();
+            return;
+        }
+    }
+    if (!run_->finished()) {
+        status_->setText(QString("Searching ... please wait! %1%").arg(run_->percent()));
+        return;
+    }
+    searchEnded();
+}
+
+// The search has finished, was stopped or failed: the hits are listed on
+// the following ticks.
+void SearchWindow::searchEnded() {
+    SearchOutcome out = run_->outcome();
+    run_.reset();
+    search_->setText("&Search");
+    if (!out.error.empty()) {
+        state_ = State::Idle;
+        timer_->stop();
+        search_->setEnabled(true);
+        status_->setText(shown(out.error));
+        frame_.ui().message(out.error, "Search", Icon::Exclamation);
+        emit searchFinished();
+        return;
+    }
+    set_.ids = out.ids;
+    set_.order = OrderFound;
+    hitWords_ = out.hitWords;
+    filled_ = 0;
+    status_->setText(out.cancelled ? QString("Search stopped.")
+                                   : QString("%1 messages found.").arg(qulonglong(out.ids.size())));
+    // The list fills on the ticks; the button waits until it is full.
+    search_->setEnabled(false);
+    state_ = State::Fill;
+    timer_->start();
 }
 
 void SearchWindow::fillList(std::size_t from, std::size_t count) {

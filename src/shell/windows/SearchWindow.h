@@ -1,6 +1,6 @@
 // The search window (SearchProc): a search string, the search run on the
-// window's timer with the pause question after the configured number of
-// scanned index entries, the result set as a list with its re-sorting
+// window's timer one slice per tick, with the pause question after the
+// configured number of scanned index entries and a Stop button, the result set as a list with its re-sorting
 // pop-up, and the text of the highlighted hit with hit and page navigation.
 #pragma once
 
@@ -39,6 +39,9 @@ public:
 
     // Starts a search of the query in the edit field; the timer runs it.
     void startSearch();
+    // Ends a running search as a No at its pause does: the result set is
+    // left empty. Closing the window does the same.
+    void stopSearch();
     bool running() const { return state_ != State::Idle; }
     const ResultSet& result() const { return set_; }
     const HitPane& pane() const;
@@ -62,15 +65,21 @@ public:
 signals:
     void searchFinished();
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     enum class State { Idle, Run, Fill };
     void step();
+    void stepSearch();
+    void searchEnded();
     void fillList(std::size_t from, std::size_t count);
     void updateButtons();
 
     Frame& frame_;
     std::unique_ptr<Session> session_;
     std::unique_ptr<Searcher> searcher_;
+    std::unique_ptr<SearchRun> run_;  // the search under way; declared after searcher_, so it goes first
     WordTables tables_;
     QLineEdit* query_ = nullptr;
     QPushButton* search_ = nullptr;
