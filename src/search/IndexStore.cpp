@@ -10,19 +10,26 @@
 
 namespace quill {
 
-std::string encodeIds(const std::vector<uint32_t>& ids) {
-    std::string out;
-    out.reserve(ids.size() * 2);
+void encodeIds(const uint32_t* ids, std::size_t n, std::string& out) {
+    // At most five bytes a number, written through a pointer.
+    out.resize(n * 5);
+    char* p = out.data();
     uint32_t prev = 0;
-    for (uint32_t id : ids) {
-        uint32_t d = id - prev;
-        prev = id;
+    for (std::size_t i = 0; i < n; ++i) {
+        uint32_t d = ids[i] - prev;
+        prev = ids[i];
         while (d >= 0x80) {
-            out += char(0x80 | (d & 0x7F));
+            *p++ = char(0x80 | (d & 0x7F));
             d >>= 7;
         }
-        out += char(d);
+        *p++ = char(d);
     }
+    out.resize(std::size_t(p - out.data()));
+}
+
+std::string encodeIds(const std::vector<uint32_t>& ids) {
+    std::string out;
+    encodeIds(ids.data(), ids.size(), out);
     return out;
 }
 
@@ -231,15 +238,15 @@ std::vector<uint32_t> IndexStore::postings(uint32_t wordId) {
     return v;
 }
 
-bool IndexStore::addBlock(uint32_t wordId, const std::vector<uint32_t>& ids) {
-    if (ids.empty()) return true;
+bool IndexStore::addBlock(uint32_t wordId, const uint32_t* ids, std::size_t n) {
+    if (n == 0) return true;
     sqlite3_stmt* st = prep(SAddBlock, "INSERT OR REPLACE INTO postings(word, first, n, data) VALUES(?, ?, ?, ?)");
     if (!st) return false;
-    std::string blob = encodeIds(ids);
+    encodeIds(ids, n, blob_);
     sqlite3_bind_int64(st, 1, wordId);
-    sqlite3_bind_int64(st, 2, ids.front());
-    sqlite3_bind_int64(st, 3, int64_t(ids.size()));
-    sqlite3_bind_blob(st, 4, blob.data(), int(blob.size()), SQLITE_STATIC);
+    sqlite3_bind_int64(st, 2, ids[0]);
+    sqlite3_bind_int64(st, 3, int64_t(n));
+    sqlite3_bind_blob(st, 4, blob_.data(), int(blob_.size()), SQLITE_STATIC);
     int rc = sqlite3_step(st);
     sqlite3_reset(st);
     return rc == SQLITE_DONE || fail();
@@ -272,12 +279,12 @@ std::vector<uint32_t> IndexStore::wordsOf(uint32_t sysid, bool* indexed) {
     return v;
 }
 
-bool IndexStore::addMessage(uint32_t sysid, const std::vector<uint32_t>& words) {
+bool IndexStore::addMessage(uint32_t sysid, const uint32_t* words, std::size_t n) {
     sqlite3_stmt* st = prep(SAddMessage, "INSERT OR REPLACE INTO messages(sysid, words) VALUES(?, ?)");
     if (!st) return false;
-    std::string blob = encodeIds(words);
+    encodeIds(words, n, blob_);
     sqlite3_bind_int64(st, 1, sysid);
-    sqlite3_bind_blob(st, 2, blob.data(), int(blob.size()), SQLITE_STATIC);
+    sqlite3_bind_blob(st, 2, blob_.data(), int(blob_.size()), SQLITE_STATIC);
     int rc = sqlite3_step(st);
     sqlite3_reset(st);
     return rc == SQLITE_DONE || fail();

@@ -31,6 +31,7 @@ namespace quill {
 
 // Delta-encoded varints of an ascending list of numbers.
 std::string encodeIds(const std::vector<uint32_t>& ascending);
+void encodeIds(const uint32_t* ascending, std::size_t n, std::string& out);
 // Appends the numbers of a block to out; false when the block is damaged
 // (what was decoded before the damage stays).
 bool decodeIds(std::string_view blob, std::vector<uint32_t>& out);
@@ -69,13 +70,19 @@ public:
 
     // The messages of a word in ascending order; scanned counts the entries read.
     std::vector<uint32_t> postings(uint32_t wordId);
-    [[nodiscard]] bool addBlock(uint32_t wordId, const std::vector<uint32_t>& ascending);
+    [[nodiscard]] bool addBlock(uint32_t wordId, const std::vector<uint32_t>& ascending) {
+        return addBlock(wordId, ascending.data(), ascending.size());
+    }
+    [[nodiscard]] bool addBlock(uint32_t wordId, const uint32_t* ascending, std::size_t n);
     // Posting counts per word from the blocks (the Recount mode).
     std::vector<std::pair<uint32_t, int64_t>> postingCounts();
 
     // The words of a message (empty when the message is not indexed).
     std::vector<uint32_t> wordsOf(uint32_t sysid, bool* indexed = nullptr);
-    [[nodiscard]] bool addMessage(uint32_t sysid, const std::vector<uint32_t>& ascendingWords);
+    [[nodiscard]] bool addMessage(uint32_t sysid, const std::vector<uint32_t>& ascendingWords) {
+        return addMessage(sysid, ascendingWords.data(), ascendingWords.size());
+    }
+    [[nodiscard]] bool addMessage(uint32_t sysid, const uint32_t* ascendingWords, std::size_t n);
     [[nodiscard]] bool deleteMessage(uint32_t sysid);
     std::vector<uint32_t> indexedMessages();
     int64_t messageCount();
@@ -96,6 +103,7 @@ private:
     sqlite3* db_ = nullptr;
     std::string error_;
     sqlite3_stmt* st_[16] = {};
+    std::string blob_;  // reused by every block and word list written
 };
 
 }  // namespace quill

@@ -153,37 +153,16 @@ bool ensureWordList(Session& s) {
 // ---------------------------------------------------------------------------
 // Word identifiers in memory
 
-uint32_t WordIds::hashOf(std::string_view w) {
-    // Eight bytes at a time (the tail zero-padded), each step a multiply and
-    // a shift: most words take one or two steps instead of one per byte.
-    uint64_t h = uint64_t(w.size()) * 0x9E3779B97F4A7C15ull;
-    std::size_t i = 0;
-    auto mix = [&h](uint64_t c) {
-        h = (h ^ c) * 0xBF58476D1CE4E5B9ull;
-        h ^= h >> 29;
-    };
-    for (; i + 8 <= w.size(); i += 8) {
-        uint64_t c;
-        std::memcpy(&c, w.data() + i, 8);
-        mix(c);
-    }
-    if (i < w.size()) {
-        uint64_t c = 0;
-        std::memcpy(&c, w.data() + i, w.size() - i);
-        mix(c);
-    }
-    h *= 0x94D049BB133111EBull;
-    return uint32_t(h ^ (h >> 32));
-}
-
 bool WordIds::same(const Slot& sl, std::string_view w) const {
     if (sl.length != w.size()) return false;
-    const char* p = w.size() <= kInline ? sl.text : arena_.data() + sl.offset;
-    return std::memcmp(p, w.data(), w.size()) == 0;
+    if (w.size() > kInline) return std::memcmp(arena_.data() + sl.offset, w.data(), w.size()) == 0;
+    // Most words are short: a byte loop beats a library call.
+    for (std::size_t k = 0; k < w.size(); ++k)
+        if (sl.text[k] != w[k]) return false;
+    return true;
 }
 
-uint32_t WordIds::find(std::string_view w) const {
-    uint32_t h = hashOf(w);
+uint32_t WordIds::find(std::string_view w, uint32_t h) const {
     std::size_t mask = slots_.size() - 1;
     for (std::size_t i = h & mask;; i = (i + 1) & mask) {
         const Slot& sl = slots_[i];
@@ -192,9 +171,8 @@ uint32_t WordIds::find(std::string_view w) const {
     }
 }
 
-void WordIds::insert(std::string_view w, uint32_t id) {
+void WordIds::insert(std::string_view w, uint32_t h, uint32_t id) {
     if ((used_ + 1) * 2 > slots_.size()) grow();
-    uint32_t h = hashOf(w);
     std::size_t mask = slots_.size() - 1;
     std::size_t i = h & mask;
     while (slots_[i].id != 0) i = (i + 1) & mask;
@@ -307,78 +285,125 @@ void WordIndexRun::start() {
     for (auto& st : loadStopWords(s_))
         if (ids_.find(st) == WordIds::kMissing) ids_.insert(st, WordIds::kStopWord);
     firstNewId_ = uint32_t(counts_.size());
-    batch_.resize(counts_.size());
+    inBatch_.assign(counts_.size(), 0);
     s_.MsgText.set(MsgTextFile::IDKEY);
 }
 
-uint32_t WordIndexRun::wordId(const std::string& w) {
-    uint32_t id = ids_.find(w);
+uint32_t WordIndexRun::wordId(std::string_view w, uint32_t hash) {
+    uint32_t id = ids_.find(w, hash);
     if (id != WordIds::kMissing) return id;
     if (!indexable(w, settings_)) {
-        ids_.insert(w, WordIds::kStopWord);
+        ids_.insert(w, hash, WordIds::kStopWord);
         return WordIds::kStopWord;
     }
     id = uint32_t(counts_.size());
     counts_.push_back(0);
-    batch_.emplace_back();
-    newWords_.push_back(w);
-    ids_.insert(w, id);
+    inBatch_.push_back(0);
+    newWords_.emplace_back(w);
+    ids_.insert(w, hash, id);
     ++report_.newWords;
     return id;
 }
 
-void WordIndexRun::indexMessage(uint32_t sysid, const std::string& text) {
+void WordIndexRun::indexMessage(uint32_t sysid, std::string_view text) {
     auto [b, e] = indexedSpan(text, skipTags_);
-    msgWords_.clear();
+    std::size_t first = msgWords_.size();
+    // The words are first collected with their hashes, and the slot of each
+    // is fetched into the cache ahead of its lookup: a lookup of a word that
+    // is not among the most common ones waits for memory otherwise.
+    tokens_.clear();
+    tokenText_.clear();
+    forEachWordRef(text.substr(b, e - b), tables_, [&](const WordRef& h) {
+        tokens_.push_back({uint32_t(tokenText_.size()), uint32_t(h.word.size()), h.hash});
+        tokenText_.append(h.word);
+        ids_.prefetch(h.hash);
+    });
     // Each word is counted once per message: a stamp per word marks the
     // message that counted it last.
     ++messageSerial_;
-    forEachWord(std::string_view(text).substr(b, e - b), tables_, [&](const WordHit& h) {
-        uint32_t id = wordId(h.word);
-        if (id == WordIds::kStopWord) return;
-        if (id >= seenIn_.size()) seenIn_.resize(std::size_t(id) + 1024, 0);
-        if (seenIn_[id] == messageSerial_) return;
+    for (const Token& t : tokens_) {
+        uint32_t id = wordId(std::string_view(tokenText_).substr(t.offset, t.length), t.hash);
+        if (id == WordIds::kStopWord) continue;
+        if (id >= seenIn_.size()) seenIn_.resize(std::max<std::size_t>(std::size_t(id) + 1, seenIn_.size() * 2), 0);
+        if (seenIn_[id] == messageSerial_) continue;
         seenIn_[id] = messageSerial_;
         msgWords_.push_back(id);
-    });
-    std::sort(msgWords_.begin(), msgWords_.end());
-    for (uint32_t id : msgWords_) {
-        auto& list = batch_[id];
-        if (list.empty()) touched_.push_back(id);
-        list.push_back(sysid);
+    }
+    for (std::size_t i = first; i < msgWords_.size(); ++i) {
+        uint32_t id = msgWords_[i];
+        if (inBatch_[id]++ == 0) touched_.push_back(id);
         ++counts_[id];
     }
-    report_.postings += int64_t(msgWords_.size());
-    forward_.emplace_back(sysid, msgWords_);
+    report_.postings += int64_t(msgWords_.size() - first);
+    batchMsgs_.push_back({sysid, uint32_t(msgWords_.size())});
     ++report_.indexed;
     ++batchMessages_;
 }
 
 bool WordIndexRun::flushBatch() {
-    if (forward_.empty() && newWords_.empty()) return true;
+    if (batchMsgs_.empty() && newWords_.empty()) return true;
+    // The batch's postings turned around, word by word: each word's messages
+    // (by their place in the batch) get one stretch of byMessage_, laid out
+    // in word order and filled in message order.
+    std::sort(touched_.begin(), touched_.end());
+    std::size_t at = 0;
+    for (uint32_t w : touched_) {
+        uint32_t n = inBatch_[w];
+        inBatch_[w] = uint32_t(at);
+        at += n;
+    }
+    byMessage_.resize(at);
+    {
+        std::size_t from = 0;
+        for (std::size_t m = 0; m < batchMsgs_.size(); ++m) {
+            for (std::size_t i = from; i < batchMsgs_[m].end; ++i) byMessage_[inBatch_[msgWords_[i]]++] = uint32_t(m);
+            from = batchMsgs_[m].end;
+        }
+    }
+    // And back again: walking the words in ascending order refills each
+    // message's word list in ascending order, as it is stored, without a
+    // sort per message.
+    msgFill_.resize(batchMsgs_.size());
+    for (std::size_t m = 0, from = 0; m < batchMsgs_.size(); from = batchMsgs_[m].end, ++m) msgFill_[m] = from;
+    {
+        std::size_t from = 0;
+        for (uint32_t w : touched_) {
+            std::size_t end = inBatch_[w];
+            for (std::size_t i = from; i < end; ++i) msgWords_[msgFill_[byMessage_[i]]++] = w;
+            from = end;
+        }
+    }
+    for (uint32_t& m : byMessage_) m = batchMsgs_[m].sysid;
     bool ok = store_.begin();
     uint32_t id = firstNewId_;
     for (std::size_t i = 0; ok && i < newWords_.size(); ++i, ++id) ok = store_.putWord({id, newWords_[i], 0});
-    std::sort(touched_.begin(), touched_.end());
+    std::size_t start = 0;
     for (std::size_t i = 0; ok && i < touched_.size(); ++i) {
-        auto& list = batch_[touched_[i]];
-        // A message number met twice in one batch cannot happen (each message
-        // is read once), but a block must stay ascending.
-        if (!std::is_sorted(list.begin(), list.end())) std::sort(list.begin(), list.end());
-        ok = store_.addBlock(touched_[i], list);
+        // inBatch_ now holds the end of the word's stretch.
+        std::size_t end = inBatch_[touched_[i]];
+        // Messages come in ascending order, so a stretch is ascending; a
+        // block must be, whatever order they came in.
+        uint32_t* list = byMessage_.data();
+        if (!std::is_sorted(list + start, list + end)) std::sort(list + start, list + end);
+        ok = store_.addBlock(touched_[i], byMessage_.data() + start, end - start);
+        start = end;
     }
-    for (std::size_t i = 0; ok && i < forward_.size(); ++i) ok = store_.addMessage(forward_[i].first, forward_[i].second);
+    {
+        std::size_t from = 0;
+        for (std::size_t i = 0; ok && i < batchMsgs_.size(); ++i) {
+            ok = store_.addMessage(batchMsgs_[i].sysid, msgWords_.data() + from, batchMsgs_[i].end - from);
+            from = batchMsgs_[i].end;
+        }
+    }
     ok = ok && store_.commit();
     if (!ok) {
         fail("The word index cannot be written: " + store_.error());
         return false;
     }
-    for (uint32_t w : touched_) {
-        batch_[w].clear();
-        batch_[w].shrink_to_fit();
-    }
+    for (uint32_t w : touched_) inBatch_[w] = 0;
     touched_.clear();
-    forward_.clear();
+    batchMsgs_.clear();
+    msgWords_.clear();
     newWords_.clear();
     firstNewId_ = uint32_t(counts_.size());
     batchMessages_ = 0;

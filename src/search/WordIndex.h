@@ -13,6 +13,7 @@
 
 #include "database/Session.h"
 #include "search/IndexStore.h"
+#include "search/LargePages.h"
 #include "search/WordBreak.h"
 
 namespace quill {
@@ -53,9 +54,14 @@ class WordIds {
 public:
     static constexpr uint32_t kMissing = 0;
     static constexpr uint32_t kStopWord = 0xFFFFFFFFu;
-    uint32_t find(std::string_view w) const;
-    void insert(std::string_view w, uint32_t id);  // w must be absent
+    uint32_t find(std::string_view w) const { return find(w, WordHash::of(w)); }
+    // With the word's WordHash, as the word breaker hands it over.
+    uint32_t find(std::string_view w, uint32_t hash) const;
+    void insert(std::string_view w, uint32_t id) { insert(w, WordHash::of(w), id); }
+    void insert(std::string_view w, uint32_t hash, uint32_t id);  // w must be absent
     std::size_t size() const { return used_; }
+    // Asks the processor to fetch the first slot a word of this hash probes.
+    void prefetch(uint32_t hash) const { __builtin_prefetch(&slots_[hash & (slots_.size() - 1)]); }
 
 private:
     // Words of up to 16 bytes are kept in the slot itself, so that a lookup
@@ -68,7 +74,6 @@ private:
         uint32_t length = 0;
         char text[kInline] = {};
     };
-    static uint32_t hashOf(std::string_view w);
     bool same(const Slot& sl, std::string_view w) const;
     void grow();
     std::vector<Slot> slots_ = std::vector<Slot>(1024);
@@ -107,9 +112,9 @@ private:
     void finish();
     void recount();
     bool flushBatch();
-    void indexMessage(uint32_t sysid, const std::string& text);
+    void indexMessage(uint32_t sysid, std::string_view text);
     void fail(const std::string& why);
-    uint32_t wordId(const std::string& w);
+    uint32_t wordId(std::string_view w, uint32_t hash);
 
     Session& s_;
     IndexMode mode_;
@@ -128,15 +133,30 @@ private:
     std::vector<int32_t> counts_;          // by word identifier
     std::vector<std::string> newWords_;    // not yet in the store
     uint32_t firstNewId_ = 0;
-    std::vector<std::vector<uint32_t>> batch_;  // messages per word of this batch
+    // The open batch: the words of its messages one after the other (each
+    // message's ascending), where each message's words end, how many of the
+    // batch's messages hold each word, and the words that any of them hold.
+    struct BatchMessage {
+        uint32_t sysid;
+        std::size_t end;
+    };
+    LargeVector<uint32_t> msgWords_;
+    std::vector<BatchMessage> batchMsgs_;
+    std::vector<uint32_t> inBatch_;        // by word identifier
     std::vector<uint32_t> touched_;
-    std::vector<std::pair<uint32_t, std::vector<uint32_t>>> forward_;
+    LargeVector<uint32_t> byMessage_;      // the batch turned around at its flush
+    std::vector<std::size_t> msgFill_;
     int batchMessages_ = 0;
     std::vector<uint32_t> todo_;           // Partial: the messages to read
     uint32_t lastSysid_ = 0;
     bool anyRead_ = false;
-    std::vector<uint32_t> msgWords_;
-    std::vector<uint32_t> seenIn_;         // by word: the last message counted
+    std::vector<uint32_t> seenIn_;
+    // The words of the message being read, before their lookup.
+    struct Token {
+        uint32_t offset, length, hash;
+    };
+    std::vector<Token> tokens_;
+    std::string tokenText_;         // by word: the last message counted
     uint32_t messageSerial_ = 0;
 };
 
