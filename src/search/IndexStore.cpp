@@ -56,7 +56,7 @@ namespace {
 
 enum Slot {
     SFindWord, SFindWordId, SPutWord, SDelWord, SDelWordPostings, SPostings, SAddBlock, SWordsOf, SAddMessage,
-    SDelMessage, SDelWordBlocks, SMeta, SSetMeta, SSetCount, SSlots
+    SDelMessage, SDelWordBlocks, SMeta, SSetMeta, SSetCount, SWordWalk, SSlots
 };
 
 }  // namespace
@@ -142,6 +142,20 @@ std::vector<IndexStore::Word> IndexStore::words() {
     return v;
 }
 
+sqlite3_stmt* IndexStore::wordWalk() { return prep(SWordWalk, "SELECT id, word, count FROM words ORDER BY id"); }
+
+bool IndexStore::wordWalkRow(sqlite3_stmt* st, uint32_t& id, std::string_view& word, int32_t& count) {
+    if (sqlite3_step(st) != SQLITE_ROW) {
+        sqlite3_reset(st);
+        return false;
+    }
+    id = uint32_t(sqlite3_column_int64(st, 0));
+    const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(st, 1));
+    word = std::string_view(t ? t : "", std::size_t(sqlite3_column_bytes(st, 1)));
+    count = int32_t(sqlite3_column_int64(st, 2));
+    return true;
+}
+
 IndexStore::Word IndexStore::findWord(std::string_view upper) {
     Word w;
     sqlite3_stmt* st = prep(SFindWord, "SELECT id, count FROM words WHERE word = ?");
@@ -177,6 +191,15 @@ uint32_t IndexStore::maxWordId() {
         m = uint32_t(sqlite3_column_int64(st, 0));
     sqlite3_finalize(st);
     return m;
+}
+
+int64_t IndexStore::wordCount() {
+    sqlite3_stmt* st = nullptr;
+    int64_t n = 0;
+    if (sqlite3_prepare_v2(db_, "SELECT count(*) FROM words", -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
+        n = sqlite3_column_int64(st, 0);
+    sqlite3_finalize(st);
+    return n;
 }
 
 bool IndexStore::putWord(const Word& w) {

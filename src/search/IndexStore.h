@@ -60,10 +60,15 @@ public:
     };
     // Every word, by identifier.
     std::vector<Word> words();
+    // The same without a copy: f(id, word, count) for each; the word is
+    // valid during the call.
+    template <class F>
+    bool eachWord(F&& f);
     // A word by its indexed (upper-case) form; id 0 when absent.
     Word findWord(std::string_view upper);
     Word findWordId(uint32_t id);
     uint32_t maxWordId();
+    int64_t wordCount();
     [[nodiscard]] bool putWord(const Word& w);     // insert or replace
     [[nodiscard]] bool setCount(uint32_t id, int32_t count);
     [[nodiscard]] bool deleteWord(uint32_t id);    // with its postings
@@ -96,6 +101,8 @@ public:
     [[nodiscard]] bool setMeta(const std::string& name, const std::string& value);
 
 private:
+    sqlite3_stmt* wordWalk();
+    bool wordWalkRow(sqlite3_stmt* st, uint32_t& id, std::string_view& word, int32_t& count);
     bool exec(const char* sql);
     sqlite3_stmt* prep(int slot, const char* sql);
     bool fail();
@@ -105,5 +112,16 @@ private:
     sqlite3_stmt* st_[16] = {};
     std::string blob_;  // reused by every block and word list written
 };
+
+template <class F>
+bool IndexStore::eachWord(F&& f) {
+    sqlite3_stmt* st = wordWalk();
+    if (!st) return false;
+    uint32_t id;
+    std::string_view word;
+    int32_t count;
+    while (wordWalkRow(st, id, word, count)) f(id, word, count);
+    return true;
+}
 
 }  // namespace quill

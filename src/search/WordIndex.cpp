@@ -189,8 +189,14 @@ void WordIds::insert(std::string_view w, uint32_t h, uint32_t id) {
     ++used_;
 }
 
-void WordIds::grow() {
-    std::vector<Slot> old(slots_.size() * 2);
+void WordIds::reserve(std::size_t n) {
+    std::size_t slots = slots_.size();
+    while (slots < n * 2) slots *= 2;
+    if (slots > slots_.size()) rehash(slots);
+}
+
+void WordIds::rehash(std::size_t slots) {
+    std::vector<Slot> old(slots);
     old.swap(slots_);
     std::size_t mask = slots_.size() - 1;
     for (const Slot& sl : old) {
@@ -274,16 +280,19 @@ void WordIndexRun::start() {
         OP_CLOSE(s_, OpClose, {headers});
         total_ = int64_t(todo_.size());
     }
-    counts_.assign(1, 0);
-    for (auto& w : store_.words()) {
-        if (w.id >= counts_.size()) counts_.resize(w.id + 1, 0);
-        counts_[w.id] = w.count;
-        ids_.insert(w.word, w.id);
-    }
+    std::unordered_set<std::string> stopWords = loadStopWords(s_);
+    counts_.assign(std::size_t(store_.maxWordId()) + 1, 0);
+    ids_.reserve(counts_.size() + stopWords.size());
+    (void)store_.eachWord([&](uint32_t id, std::string_view word, int32_t count) {
+        if (id >= counts_.size()) counts_.resize(std::size_t(id) + 1, 0);
+        counts_[id] = count;
+        ids_.insert(word, id);
+    });
     // A stop word that is also an indexed word (added to the stop words
     // since) is no longer indexed: its entry is turned into a stop entry.
-    for (auto& st : loadStopWords(s_))
+    for (auto& st : stopWords)
         if (ids_.find(st) == WordIds::kMissing) ids_.insert(st, WordIds::kStopWord);
+    storedCount_ = counts_;
     firstNewId_ = uint32_t(counts_.size());
     inBatch_.assign(counts_.size(), 0);
     s_.MsgText.set(MsgTextFile::IDKEY);
@@ -298,6 +307,7 @@ uint32_t WordIndexRun::wordId(std::string_view w, uint32_t hash) {
     }
     id = uint32_t(counts_.size());
     counts_.push_back(0);
+    storedCount_.push_back(0);
     inBatch_.push_back(0);
     newWords_.emplace_back(w);
     ids_.insert(w, hash, id);
@@ -376,7 +386,12 @@ bool WordIndexRun::flushBatch() {
     for (uint32_t& m : byMessage_) m = batchMsgs_[m].sysid;
     bool ok = store_.begin();
     uint32_t id = firstNewId_;
-    for (std::size_t i = 0; ok && i < newWords_.size(); ++i, ++id) ok = store_.putWord({id, newWords_[i], 0});
+    // New words go in with their counts so far; the end of the run writes
+    // the counts that changed since.
+    for (std::size_t i = 0; ok && i < newWords_.size(); ++i, ++id) {
+        ok = store_.putWord({id, newWords_[i], counts_[id]});
+        storedCount_[id] = counts_[id];
+    }
     std::size_t start = 0;
     for (std::size_t i = 0; ok && i < touched_.size(); ++i) {
         // inBatch_ now holds the end of the word's stretch.
@@ -412,15 +427,35 @@ bool WordIndexRun::flushBatch() {
 
 void WordIndexRun::scan() {
     if (mode_ == IndexMode::Partial) {
+        // New messages mostly stand together at the end: the texts are read
+        // by a walk that goes on while it meets the next message wanted, and
+        // seeks afresh after a gap.
         for (int n = 0; n < sliceSize; ++n) {
             if (std::size_t(processed_) >= todo_.size()) {
                 if (flushBatch()) phase_ = Phase::Finish;
                 return;
             }
             uint32_t sysid = todo_[std::size_t(processed_++)];
-            s_.MsgText.clearBuffer();
-            s_.TXT.MSGNUMBER = sysid;
-            if (!s_.MsgText.get(MsgTextFile::IDKEY)) continue;
+            bool found = false;
+            if (walking_ && s_.MsgText.next()) {
+                found = uint32_t(s_.TXT.MSGNUMBER) == sysid;
+                walking_ = found;
+            } else {
+                walking_ = false;
+            }
+            if (!found) {
+                s_.MsgText.clearBuffer();
+                s_.TXT.MSGNUMBER = sysid;
+                s_.MsgText.setFrom(MsgTextFile::IDKEY);
+                walking_ = bool(s_.MsgText.next());
+                found = walking_ && uint32_t(s_.TXT.MSGNUMBER) == sysid;
+                if (!found) {
+                    // Its text is gone (another program purged it); the walk
+                    // seeks again for the next one.
+                    walking_ = false;
+                    continue;
+                }
+            }
             indexMessage(sysid, s_.MsgText.memo);
             if (batchMessages_ >= batchSize && !flushBatch()) return;
         }
@@ -453,21 +488,20 @@ void WordIndexRun::finish() {
             if (int64_t(counts_[id]) * 4 > messages) dropped.push_back(id);
     }
     // The WordList mirror is rewritten when it is next read (ensureWordList),
-    // not by every run.
+    // not by every run. Only the counts this run changed are written.
     bool ok = store_.begin() && store_.setMeta("wordlist", "stale");
-    std::vector<IndexStore::Word> all = ok ? store_.words() : std::vector<IndexStore::Word>{};
-    for (auto& w : all) {
-        if (!ok) break;
-        if (std::binary_search(dropped.begin(), dropped.end(), w.id)) {
-            report_.stopWordsAdded.push_back(w.word);
-            ok = store_.deleteWord(w.id);
-        } else if (w.id < counts_.size() && counts_[w.id] != w.count) {
-            ok = store_.setCount(w.id, counts_[w.id]);
-        }
+    for (std::size_t i = 0; ok && i < dropped.size(); ++i) {
+        IndexStore::Word w = store_.findWordId(dropped[i]);
+        if (w.id == 0) continue;
+        report_.stopWordsAdded.push_back(w.word);
+        ok = store_.deleteWord(w.id);
+        storedCount_[w.id] = counts_[w.id];
     }
+    for (uint32_t id = 1; ok && id < counts_.size(); ++id)
+        if (counts_[id] != storedCount_[id]) ok = store_.setCount(id, counts_[id]);
     ok = ok && store_.commit();
     if (!ok) return fail("The word index cannot be written: " + store_.error());
-    report_.words = int64_t(all.size() - report_.stopWordsAdded.size());
+    report_.words = store_.wordCount();
     if (!addStopWords(s_, report_.stopWordsAdded)) return fail("The stop words cannot be written.");
     // Messages that another program imported while this run read the texts
     // may have been missed: the flag that import raised then stays.

@@ -60,6 +60,8 @@ public:
     void insert(std::string_view w, uint32_t id) { insert(w, WordHash::of(w), id); }
     void insert(std::string_view w, uint32_t hash, uint32_t id);  // w must be absent
     std::size_t size() const { return used_; }
+    // Makes room for n words without growing on the way.
+    void reserve(std::size_t n);
     // Asks the processor to fetch the first slot a word of this hash probes.
     void prefetch(uint32_t hash) const { __builtin_prefetch(&slots_[hash & (slots_.size() - 1)]); }
 
@@ -75,7 +77,8 @@ private:
         char text[kInline] = {};
     };
     bool same(const Slot& sl, std::string_view w) const;
-    void grow();
+    void grow() { rehash(slots_.size() * 2); }
+    void rehash(std::size_t slots);
     std::vector<Slot> slots_ = std::vector<Slot>(1024);
     std::string arena_;
     std::size_t used_ = 0;
@@ -131,6 +134,7 @@ private:
     bool skipTags_ = false;
     WordIds ids_;                          // words and stop words (kStopWord)
     std::vector<int32_t> counts_;          // by word identifier
+    std::vector<int32_t> storedCount_;     // the counts as the store holds them
     std::vector<std::string> newWords_;    // not yet in the store
     uint32_t firstNewId_ = 0;
     // The open batch: the words of its messages one after the other (each
@@ -148,6 +152,7 @@ private:
     std::vector<std::size_t> msgFill_;
     int batchMessages_ = 0;
     std::vector<uint32_t> todo_;           // Partial: the messages to read
+    bool walking_ = false;                 // Partial: the text walk stands before the next one
     uint32_t lastSysid_ = 0;
     bool anyRead_ = false;
     std::vector<uint32_t> seenIn_;
