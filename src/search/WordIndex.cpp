@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <system_error>
 
 #include "database/Common.h"
 #include "search/ScratchFiles.h"
@@ -213,6 +214,7 @@ void WordIds::rehash(std::size_t slots) {
 WordIndexRun::WordIndexRun(Session& s, IndexMode mode) : s_(s), mode_(mode) {}
 
 WordIndexRun::~WordIndexRun() {
+    stopLookup();
     store_.rollback();
     store_.close();
     if (filesOpen_) closeTexts(s_);
@@ -220,6 +222,7 @@ WordIndexRun::~WordIndexRun() {
 }
 
 void WordIndexRun::fail(const std::string& why) {
+    stopLookup();
     failure_ = why;
     store_.rollback();
     phase_ = Phase::Done;
@@ -315,39 +318,147 @@ uint32_t WordIndexRun::wordId(std::string_view w, uint32_t hash) {
     return id;
 }
 
-void WordIndexRun::indexMessage(uint32_t sysid, std::string_view text) {
+void WordIndexRun::breakMessage(uint32_t sysid, std::string_view text, Chunk& c) const {
     auto [b, e] = indexedSpan(text, skipTags_);
-    std::size_t first = msgWords_.size();
-    // The words are first collected with their hashes, and the slot of each
-    // is fetched into the cache ahead of its lookup: a lookup of a word that
-    // is not among the most common ones waits for memory otherwise.
-    tokens_.clear();
-    tokenText_.clear();
     forEachWordRef(text.substr(b, e - b), tables_, [&](const WordRef& h) {
-        tokens_.push_back({uint32_t(tokenText_.size()), uint32_t(h.word.size()), h.hash});
-        tokenText_.append(h.word);
-        ids_.prefetch(h.hash);
+        c.tokens.push_back({uint32_t(c.text.size()), uint32_t(h.word.size()), h.hash});
+        c.text.append(h.word);
     });
-    // Each word is counted once per message: a stamp per word marks the
-    // message that counted it last.
-    ++messageSerial_;
-    for (const Token& t : tokens_) {
-        uint32_t id = wordId(std::string_view(tokenText_).substr(t.offset, t.length), t.hash);
-        if (id == WordIds::kStopWord) continue;
-        if (id >= seenIn_.size()) seenIn_.resize(std::max<std::size_t>(std::size_t(id) + 1, seenIn_.size() * 2), 0);
-        if (seenIn_[id] == messageSerial_) continue;
-        seenIn_[id] = messageSerial_;
-        msgWords_.push_back(id);
+    c.messages.emplace_back(sysid, c.tokens.size());
+}
+
+bool WordIndexRun::takeChunk(Chunk& c) {
+    std::size_t from = 0;
+    for (auto& [sysid, end] : c.messages) {
+        // The table slot of each word is fetched into the cache ahead of its
+        // lookup: a lookup of a word that is not among the most common ones
+        // waits for memory otherwise.
+        for (std::size_t i = from; i < end; ++i) ids_.prefetch(c.tokens[i].hash);
+        std::size_t first = msgWords_.size();
+        // Each word is counted once per message: a stamp per word marks the
+        // message that counted it last.
+        ++messageSerial_;
+        for (std::size_t i = from; i < end; ++i) {
+            const Token& t = c.tokens[i];
+            uint32_t id = wordId(std::string_view(c.text).substr(t.offset, t.length), t.hash);
+            if (id == WordIds::kStopWord) continue;
+            if (id >= seenIn_.size()) seenIn_.resize(std::max<std::size_t>(std::size_t(id) + 1, seenIn_.size() * 2), 0);
+            if (seenIn_[id] == messageSerial_) continue;
+            seenIn_[id] = messageSerial_;
+            msgWords_.push_back(id);
+        }
+        from = end;
+        for (std::size_t i = first; i < msgWords_.size(); ++i) {
+            uint32_t id = msgWords_[i];
+            if (inBatch_[id]++ == 0) touched_.push_back(id);
+            ++counts_[id];
+        }
+        report_.postings += int64_t(msgWords_.size() - first);
+        batchMsgs_.push_back({sysid, msgWords_.size()});
+        ++report_.indexed;
+        ++batchMessages_;
+        if (batchMessages_ >= batchSize && !flushBatch()) return false;
     }
-    for (std::size_t i = first; i < msgWords_.size(); ++i) {
-        uint32_t id = msgWords_[i];
-        if (inBatch_[id]++ == 0) touched_.push_back(id);
-        ++counts_[id];
+    return true;
+}
+
+void WordIndexRun::lookupLoop() {
+    for (;;) {
+        std::unique_ptr<Chunk> c;
+        {
+            std::unique_lock lock(mutex_);
+            changed_.wait(lock, [&] { return !waiting_.empty() || readingDone_ || stopLookup_; });
+            if (stopLookup_) return;
+            if (waiting_.empty()) break;  // the reading has ended
+            c = std::move(waiting_.front());
+            waiting_.pop_front();
+        }
+        changed_.notify_all();
+        bool ok = takeChunk(*c);
+        c->clear();
+        std::lock_guard lock(mutex_);
+        spare_.push_back(std::move(c));
+        if (!ok) {
+            lookupFailed_ = true;
+            changed_.notify_all();
+            return;
+        }
     }
-    report_.postings += int64_t(msgWords_.size() - first);
-    batchMsgs_.push_back({sysid, uint32_t(msgWords_.size())});
-    ++report_.indexed;
-    ++batchMessages_;
+    bool ok = flushBatch();
+    std::lock_guard lock(mutex_);
+    if (!ok) lookupFailed_ = true;
+    changed_.notify_all();
+}
+
+bool WordIndexRun::passChunk() {
+    if (!filling_ || filling_->messages.empty()) return true;
+    if (!overlap) {
+        bool ok = takeChunk(*filling_);
+        filling_->clear();
+        if (!ok) fail(flushError_);
+        return ok;
+    }
+    if (!lookup_.joinable()) {
+        try {
+            lookup_ = std::thread([this] { lookupLoop(); });
+        } catch (const std::system_error&) {
+            // No second thread to be had: the run goes on in its own.
+            overlap = false;
+            return passChunk();
+        }
+    }
+    std::unique_lock lock(mutex_);
+    // A few chunks may wait; the reading waits for the lookup beyond that,
+    // so memory stays bounded.
+    changed_.wait(lock, [&] { return waiting_.size() < 4 || lookupFailed_; });
+    if (lookupFailed_) {
+        lock.unlock();
+        stopLookup();
+        fail(flushError_);
+        return false;
+    }
+    waiting_.push_back(std::move(filling_));
+    if (!spare_.empty()) {
+        filling_ = std::move(spare_.front());
+        spare_.pop_front();
+    }
+    lock.unlock();
+    changed_.notify_all();
+    if (!filling_) filling_ = std::make_unique<Chunk>();
+    return true;
+}
+
+bool WordIndexRun::endReading() {
+    if (!passChunk()) return false;
+    if (!lookup_.joinable()) {
+        // Without overlap (or with nothing read) the last batch is written here.
+        if (!flushBatch()) {
+            fail(flushError_);
+            return false;
+        }
+        return true;
+    }
+    {
+        std::lock_guard lock(mutex_);
+        readingDone_ = true;
+    }
+    changed_.notify_all();
+    lookup_.join();
+    if (lookupFailed_) {
+        fail(flushError_);
+        return false;
+    }
+    return true;
+}
+
+void WordIndexRun::stopLookup() {
+    if (!lookup_.joinable()) return;
+    {
+        std::lock_guard lock(mutex_);
+        stopLookup_ = true;
+    }
+    changed_.notify_all();
+    lookup_.join();
 }
 
 bool WordIndexRun::flushBatch() {
@@ -412,7 +523,8 @@ bool WordIndexRun::flushBatch() {
     }
     ok = ok && store_.commit();
     if (!ok) {
-        fail("The word index cannot be written: " + store_.error());
+        flushError_ = "The word index cannot be written: " + store_.error();
+        store_.rollback();
         return false;
     }
     for (uint32_t w : touched_) inBatch_[w] = 0;
@@ -426,16 +538,18 @@ bool WordIndexRun::flushBatch() {
 }
 
 void WordIndexRun::scan() {
-    if (mode_ == IndexMode::Partial) {
-        // New messages mostly stand together at the end: the texts are read
-        // by a walk that goes on while it meets the next message wanted, and
-        // seeks afresh after a gap.
-        for (int n = 0; n < sliceSize; ++n) {
+    if (!filling_) filling_ = std::make_unique<Chunk>();
+    for (int n = 0; n < sliceSize; ++n) {
+        uint32_t sysid = 0;
+        if (mode_ == IndexMode::Partial) {
             if (std::size_t(processed_) >= todo_.size()) {
-                if (flushBatch()) phase_ = Phase::Finish;
+                if (endReading()) phase_ = Phase::Finish;
                 return;
             }
-            uint32_t sysid = todo_[std::size_t(processed_++)];
+            sysid = todo_[std::size_t(processed_++)];
+            // New messages mostly stand together at the end: the texts are
+            // read by a walk that goes on while it meets the next message
+            // wanted, and seeks afresh after a gap.
             bool found = false;
             if (walking_ && s_.MsgText.next()) {
                 found = uint32_t(s_.TXT.MSGNUMBER) == sysid;
@@ -456,22 +570,19 @@ void WordIndexRun::scan() {
                     continue;
                 }
             }
-            indexMessage(sysid, s_.MsgText.memo);
-            if (batchMessages_ >= batchSize && !flushBatch()) return;
+        } else {
+            if (!s_.MsgText.next()) {
+                if (endReading()) phase_ = Phase::Finish;
+                return;
+            }
+            ++processed_;
+            sysid = s_.TXT.MSGNUMBER;
         }
-        return;
+        breakMessage(sysid, s_.MsgText.memo, *filling_);
+        if (filling_->messages.size() >= kChunkMessages && !passChunk()) return;
     }
-    for (int n = 0; n < sliceSize; ++n) {
-        if (!s_.MsgText.next()) {
-            if (!flushBatch()) return;
-            phase_ = Phase::Finish;
-            return;
-        }
-        ++processed_;
-        uint32_t sysid = s_.TXT.MSGNUMBER;
-        indexMessage(sysid, s_.MsgText.memo);
-        if (batchMessages_ >= batchSize && !flushBatch()) return;
-    }
+    // The lookup gets what was read before the step returns.
+    (void)passChunk();
 }
 
 void WordIndexRun::finish() {

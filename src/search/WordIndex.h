@@ -3,8 +3,12 @@
 // three upkeep steps of the purge run.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <map>
+#include <mutex>
+#include <thread>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -107,6 +111,13 @@ public:
     // Messages read per slice and messages per written batch.
     int sliceSize = 500;
     int batchSize = 8000;
+    // With overlap set, a second thread looks the words up and writes the
+    // batches while the run's own thread reads the texts and breaks them
+    // into words. The thread lives inside the run: it starts with the
+    // reading and is joined when the texts are read, when the run fails or
+    // when it is destroyed; a run destroyed between steps loses at most the
+    // open batch.
+    bool overlap = true;
 
 private:
     enum class Phase { Start, Scan, Finish, Done };
@@ -114,8 +125,34 @@ private:
     void scan();
     void finish();
     void recount();
+    // The words of a run of messages, broken out of their texts by the
+    // reading thread, waiting for their lookup.
+    struct Token {
+        uint32_t offset, length, hash;
+    };
+    struct Chunk {
+        std::vector<Token> tokens;
+        std::string text;
+        std::vector<std::pair<uint32_t, std::size_t>> messages;  // number, end of its tokens
+        void clear() {
+            tokens.clear();
+            text.clear();
+            messages.clear();
+        }
+    };
+    static constexpr std::size_t kChunkMessages = 64;
     bool flushBatch();
-    void indexMessage(uint32_t sysid, std::string_view text);
+    void breakMessage(uint32_t sysid, std::string_view text, Chunk& c) const;
+    // Looks a chunk's words up and adds its messages to the batch, writing
+    // batches as they fill; false (and flushError_ set) when one cannot be written.
+    bool takeChunk(Chunk& c);
+    // Hands the filled chunk over (or takes it in place without overlap);
+    // false when the run failed.
+    bool passChunk();
+    // Ends the reading: the last chunk, the last batch, the thread joined.
+    bool endReading();
+    void lookupLoop();
+    void stopLookup();
     void fail(const std::string& why);
     uint32_t wordId(std::string_view w, uint32_t hash);
 
@@ -155,14 +192,20 @@ private:
     bool walking_ = false;                 // Partial: the text walk stands before the next one
     uint32_t lastSysid_ = 0;
     bool anyRead_ = false;
-    std::vector<uint32_t> seenIn_;
-    // The words of the message being read, before their lookup.
-    struct Token {
-        uint32_t offset, length, hash;
-    };
-    std::vector<Token> tokens_;
-    std::string tokenText_;         // by word: the last message counted
+    std::vector<uint32_t> seenIn_;         // by word: the last message counted
     uint32_t messageSerial_ = 0;
+    std::string flushError_;
+
+    // The chunk being filled, and between the two threads: the chunks
+    // waiting for their lookup and the used ones to fill again.
+    std::unique_ptr<Chunk> filling_;
+    std::thread lookup_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<std::unique_ptr<Chunk>> waiting_, spare_;
+    bool readingDone_ = false;     // no more chunks will come
+    bool lookupFailed_ = false;
+    bool stopLookup_ = false;
 };
 
 // WordList is a mirror of the index store's word table, with its three keys
