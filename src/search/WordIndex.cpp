@@ -296,6 +296,18 @@ void WordIndexRun::start() {
     for (auto& st : stopWords)
         if (ids_.find(st) == WordIds::kMissing) ids_.insert(st, WordIds::kStopWord);
     storedCount_ = counts_;
+    // A run that ended before its end step left the counts of the words it
+    // met in earlier batches behind their postings: they are taken from the
+    // postings then, and the end of this run writes them.
+    if (store_.meta("counts") == "pending") {
+        for (uint32_t id = 1; id < counts_.size(); ++id) counts_[id] = 0;
+        for (auto& [id, n] : store_.postingCounts()) {
+            if (id >= counts_.size()) continue;  // postings of a word that is gone
+            counts_[id] = int32_t(n);
+        }
+    }
+    // Until the end step the counts in the store may lag behind the postings.
+    if (!store_.setMeta("counts", "pending")) return fail("The word index cannot be written: " + store_.error());
     firstNewId_ = uint32_t(counts_.size());
     inBatch_.assign(counts_.size(), 0);
     s_.MsgText.set(MsgTextFile::IDKEY);
@@ -600,7 +612,7 @@ void WordIndexRun::finish() {
     }
     // The WordList mirror is rewritten when it is next read (ensureWordList),
     // not by every run. Only the counts this run changed are written.
-    bool ok = store_.begin() && store_.setMeta("wordlist", "stale");
+    bool ok = store_.begin() && store_.setMeta("wordlist", "stale") && store_.setMeta("counts", "current");
     for (std::size_t i = 0; ok && i < dropped.size(); ++i) {
         IndexStore::Word w = store_.findWordId(dropped[i]);
         if (w.id == 0) continue;
@@ -637,7 +649,7 @@ void WordIndexRun::recount() {
             ok = store_.putWord(w);
         }
     }
-    ok = ok && store_.commit();
+    ok = ok && store_.setMeta("counts", "current") && store_.commit();
     if (!ok) return fail("The word index cannot be written: " + store_.error());
     report_.words = int64_t(store_.words().size());
     int64_t indexed = store_.messageCount();
