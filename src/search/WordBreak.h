@@ -5,7 +5,9 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -109,7 +111,18 @@ public:
     }
     static uint32_t of(std::string_view w) {
         WordHash h;
-        for (char c : w) h.add(static_cast<unsigned char>(c));
+        std::size_t i = 0;
+        if constexpr (std::endian::native == std::endian::little) {
+            // Whole chunks at once: a chunk read from memory is the chunk
+            // that add() builds byte by byte.
+            for (; i + 8 <= w.size(); i += 8) {
+                uint64_t c;
+                std::memcpy(&c, w.data() + i, 8);
+                h.mix(c);
+            }
+            h.n_ = uint32_t(i);
+        }
+        for (; i < w.size(); ++i) h.add(static_cast<unsigned char>(w[i]));
         return h.value();
     }
 
@@ -148,36 +161,37 @@ void forEachWordRef(std::string_view text, const WordTables& t, F&& f) {
     }
     const auto* p = reinterpret_cast<const unsigned char*>(text.data());
     const std::size_t n = text.size();
-    char word[kMaxWordLength];
+    char word[kMaxWordLength + 1];
     std::size_t i = 0;
     while (i < n) {
         if (!(cls[p[i]] & Start)) {
             ++i;
             continue;
         }
-        std::size_t start = i;
-        // Run over the inside characters (and junk), remembering where the
-        // last character that may end a word stood.
-        std::size_t j = i + 1;
-        while (j < n && (cls[p[j]] & Inside)) ++j;
-        std::size_t end = j;
-        // The inside rule comes first: the word is cut back to its last
-        // character that may end a word; the start character always stays.
-        while (end > start + 1 && !(cls[p[end - 1]] & End)) --end;
-        std::size_t len = 0;
-        WordHash h;
-        bool tooLong = false;
-        for (std::size_t k = start; k < end; ++k) {
-            if (cls[p[k]] & Junk) continue;
-            if (len == kMaxWordLength) {
-                tooLong = true;
-                break;
+        // One pass over the inside characters (and junk): the kept
+        // characters are upper-cased into the buffer, and the place after the
+        // last character that may end a word is remembered. The inside rule
+        // comes first: the word is cut back to that place; the start
+        // character always stays.
+        std::size_t start = i, j = i, len = 0;
+        std::size_t end = start + 1, endLen = 1;
+        do {
+            unsigned char ch = p[j];
+            uint8_t c = cls[ch];
+            if (!(c & Junk)) {
+                if (len <= kMaxWordLength) word[len] = upper[ch];
+                ++len;
             }
-            char c = upper[p[k]];
-            word[len++] = c;
-            h.add(static_cast<unsigned char>(c));
+            ++j;
+            if (c & End) {
+                end = j;
+                endLen = len;
+            }
+        } while (j < n && (cls[p[j]] & Inside));
+        if (endLen <= kMaxWordLength) {
+            std::string_view w(word, endLen);
+            f(WordRef{w, WordHash::of(w), start, end});
         }
-        if (len > 0 && !tooLong) f(WordRef{std::string_view(word, len), h.value(), start, end});
         i = j;
     }
 }

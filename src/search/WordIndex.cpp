@@ -1,6 +1,7 @@
 #include "search/WordIndex.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -163,6 +164,34 @@ bool WordIds::same(const Slot& sl, std::string_view w) const {
     return true;
 }
 
+bool WordIds::sameShortPadded(const Slot& sl, std::string_view w) {
+    // The slot holds a short word zero-padded; the bytes after the word are
+    // masked off. Little-endian: the word's first byte is the lowest.
+    uint64_t a0, a1, b0, b1;
+    std::memcpy(&a0, w.data(), 8);
+    std::memcpy(&a1, w.data() + 8, 8);
+    std::memcpy(&b0, sl.text, 8);
+    std::memcpy(&b1, sl.text + 8, 8);
+    std::size_t n = w.size();
+    if (n < 8) {
+        a0 &= (uint64_t(1) << (8 * n)) - 1;
+        a1 = 0;
+    } else if (n < 16) {
+        a1 &= (uint64_t(1) << (8 * (n - 8))) - 1;
+    }
+    return a0 == b0 && a1 == b1;
+}
+
+uint32_t WordIds::findPadded(std::string_view w, uint32_t h) const {
+    if (std::endian::native != std::endian::little || w.size() > kInline) return find(w, h);
+    std::size_t mask = slots_.size() - 1;
+    for (std::size_t i = h & mask;; i = (i + 1) & mask) {
+        const Slot& sl = slots_[i];
+        if (sl.id == 0) return kMissing;
+        if (sl.hash == h && sl.length == w.size() && sameShortPadded(sl, w)) return sl.id;
+    }
+}
+
 uint32_t WordIds::find(std::string_view w, uint32_t h) const {
     std::size_t mask = slots_.size() - 1;
     for (std::size_t i = h & mask;; i = (i + 1) & mask) {
@@ -314,7 +343,7 @@ void WordIndexRun::start() {
 }
 
 uint32_t WordIndexRun::wordId(std::string_view w, uint32_t hash) {
-    uint32_t id = ids_.find(w, hash);
+    uint32_t id = ids_.findPadded(w, hash);
     if (id != WordIds::kMissing) return id;
     if (!indexable(w, settings_)) {
         ids_.insert(w, hash, WordIds::kStopWord);
@@ -340,6 +369,7 @@ void WordIndexRun::breakMessage(uint32_t sysid, std::string_view text, Chunk& c)
 }
 
 bool WordIndexRun::takeChunk(Chunk& c) {
+    c.text.append(WordIds::kPadding, '\0');
     std::size_t from = 0;
     for (auto& [sysid, end] : c.messages) {
         // The table slot of each word is fetched into the cache ahead of its

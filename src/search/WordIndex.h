@@ -61,6 +61,10 @@ public:
     uint32_t find(std::string_view w) const { return find(w, WordHash::of(w)); }
     // With the word's WordHash, as the word breaker hands it over.
     uint32_t find(std::string_view w, uint32_t hash) const;
+    // The same for a word followed by at least kPadding readable bytes,
+    // which lets a short word be compared in two 8-byte steps.
+    static constexpr std::size_t kPadding = 16;
+    uint32_t findPadded(std::string_view w, uint32_t hash) const;
     void insert(std::string_view w, uint32_t id) { insert(w, WordHash::of(w), id); }
     void insert(std::string_view w, uint32_t hash, uint32_t id);  // w must be absent
     std::size_t size() const { return used_; }
@@ -81,6 +85,7 @@ private:
         char text[kInline] = {};
     };
     bool same(const Slot& sl, std::string_view w) const;
+    static bool sameShortPadded(const Slot& sl, std::string_view w);
     void grow() { rehash(slots_.size() * 2); }
     void rehash(std::size_t slots);
     std::vector<Slot> slots_ = std::vector<Slot>(1024);
@@ -154,7 +159,7 @@ private:
     void lookupLoop();
     void stopLookup();
     void fail(const std::string& why);
-    uint32_t wordId(std::string_view w, uint32_t hash);
+    uint32_t wordId(std::string_view w, uint32_t hash);  // w padded (WordIds::kPadding)
 
     Session& s_;
     IndexMode mode_;

@@ -165,6 +165,15 @@ TEST(WordIds, WordsSharingAHashStayApartShortAndLong) {
     for (auto& c : cases) ids.insert(c.word, c.hash, c.id);
     ids.reserve(5000);  // moves every word to a larger table
     for (auto& c : cases) EXPECT_EQ(ids.find(c.word, c.hash), c.id) << c.word;
+    // The padded lookup of the indexing: whatever follows the word in its
+    // buffer does not count.
+    for (auto& c : cases) {
+        std::string buffer = c.word + "XYZXYZXYZXYZXYZXYZ";
+        EXPECT_EQ(ids.findPadded(std::string_view(buffer).substr(0, c.word.size()), c.hash), c.id) << c.word;
+    }
+    std::string carPadded = "CARSTENSEN-AND-MORE";
+    EXPECT_EQ(ids.findPadded(std::string_view(carPadded).substr(0, 2), 7), 3u);  // "CA"
+    EXPECT_EQ(ids.findPadded(std::string_view(carPadded).substr(0, 4), 7), WordIds::kMissing);  // "CARS"
     EXPECT_EQ(ids.find("CAB", 7), WordIds::kMissing);
     EXPECT_EQ(ids.find(std::string(29, 'A') + "C", 7), WordIds::kMissing);
     EXPECT_EQ(ids.find("CAT", 8), WordIds::kMissing);
