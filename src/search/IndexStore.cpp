@@ -56,7 +56,7 @@ namespace {
 
 enum Slot {
     SFindWord, SFindWordId, SPutWord, SDelWord, SDelWordPostings, SPostings, SAddBlock, SWordsOf, SAddMessage,
-    SDelMessage, SDelWordBlocks, SMeta, SSetMeta, SSetCount, SWordWalk, SSlots
+    SDelMessage, SDelWordBlocks, SMeta, SSetMeta, SSetCount, SWordWalk, SAddWord, SSlots
 };
 
 }  // namespace
@@ -87,7 +87,10 @@ sqlite3_stmt* IndexStore::prep(int slot, const char* sql) {
 
 bool IndexStore::open(const std::string& path) {
     close();
-    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
+    // One thread at a time uses a connection (an indexing run hands it to
+    // its second thread and back): it needs no mutex of its own.
+    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                        nullptr) != SQLITE_OK) {
         fail();
         close();
         return false;
@@ -191,6 +194,17 @@ uint32_t IndexStore::maxWordId() {
         m = uint32_t(sqlite3_column_int64(st, 0));
     sqlite3_finalize(st);
     return m;
+}
+
+bool IndexStore::addWord(uint32_t id, std::string_view word, int32_t count) {
+    sqlite3_stmt* st = prep(SAddWord, "INSERT INTO words(id, word, count) VALUES(?, ?, ?)");
+    if (!st) return false;
+    sqlite3_bind_int64(st, 1, id);
+    sqlite3_bind_text(st, 2, word.data(), int(word.size()), SQLITE_STATIC);
+    sqlite3_bind_int64(st, 3, count);
+    int rc = sqlite3_step(st);
+    sqlite3_reset(st);
+    return rc == SQLITE_DONE || fail();
 }
 
 int64_t IndexStore::wordCount() {

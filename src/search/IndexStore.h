@@ -70,6 +70,8 @@ public:
     uint32_t maxWordId();
     int64_t wordCount();
     [[nodiscard]] bool putWord(const Word& w);     // insert or replace
+    // A word that is not in the index yet (neither its identifier nor its text).
+    [[nodiscard]] bool addWord(uint32_t id, std::string_view word, int32_t count);
     [[nodiscard]] bool setCount(uint32_t id, int32_t count);
     [[nodiscard]] bool deleteWord(uint32_t id);    // with its postings
 

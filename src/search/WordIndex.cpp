@@ -359,9 +359,33 @@ uint32_t WordIndexRun::wordId(std::string_view w, uint32_t hash) {
     return id;
 }
 
-void WordIndexRun::breakMessage(uint32_t sysid, std::string_view text, Chunk& c) const {
+void WordIndexRun::breakMessage(uint32_t sysid, std::string_view text, Chunk& c) {
     auto [b, e] = indexedSpan(text, skipTags_);
+    // A word met again in the same message is dropped here, in a small table
+    // that stays in the cache, so that the lookup sees each word of a
+    // message once. A message with more distinct words than the table holds
+    // hands the rest over as they come; the lookup counts them once anyway.
+    if (++seenStamp_ == 0) {
+        for (auto& sl : seenSlots_) sl.stamp = 0;
+        seenStamp_ = 1;
+    }
+    std::size_t first = c.tokens.size(), distinct = 0;
+    constexpr std::size_t mask = kSeenSlots - 1;
     forEachWordRef(text.substr(b, e - b), tables_, [&](const WordRef& h) {
+        if (distinct < kSeenSlots / 2) {
+            for (std::size_t i = h.hash & mask;; i = (i + 1) & mask) {
+                SeenSlot& sl = seenSlots_[i];
+                if (sl.stamp != seenStamp_) {
+                    sl = {h.hash, uint32_t(c.tokens.size() - first), seenStamp_};
+                    ++distinct;
+                    break;
+                }
+                if (sl.hash == h.hash) {
+                    const Token& t = c.tokens[first + sl.token];
+                    if (std::string_view(c.text).substr(t.offset, t.length) == h.word) return;
+                }
+            }
+        }
         c.tokens.push_back({uint32_t(c.text.size()), uint32_t(h.word.size()), h.hash});
         c.text.append(h.word);
     });
@@ -539,11 +563,17 @@ bool WordIndexRun::flushBatch() {
     for (uint32_t& m : byMessage_) m = batchMsgs_[m].sysid;
     bool ok = store_.begin();
     uint32_t id = firstNewId_;
-    // New words go in with their counts so far; the end of the run writes
-    // the counts that changed since.
-    for (std::size_t i = 0; ok && i < newWords_.size(); ++i, ++id) {
-        ok = store_.putWord({id, newWords_[i], counts_[id]});
-        storedCount_[id] = counts_[id];
+    // New words go in with their counts so far (the end of the run writes
+    // the counts that changed since), in the order of their text: the
+    // index on the text then takes them in one sweep rather than at random
+    // places.
+    newOrder_.resize(newWords_.size());
+    for (std::size_t i = 0; i < newOrder_.size(); ++i) newOrder_[i] = uint32_t(i);
+    std::sort(newOrder_.begin(), newOrder_.end(), [&](uint32_t a, uint32_t b) { return newWords_[a] < newWords_[b]; });
+    for (std::size_t k = 0; ok && k < newOrder_.size(); ++k) {
+        uint32_t wid = id + newOrder_[k];
+        ok = store_.addWord(wid, newWords_[newOrder_[k]], counts_[wid]);
+        storedCount_[wid] = counts_[wid];
     }
     std::size_t start = 0;
     for (std::size_t i = 0; ok && i < touched_.size(); ++i) {

@@ -147,7 +147,7 @@ private:
     };
     static constexpr std::size_t kChunkMessages = 64;
     bool flushBatch();
-    void breakMessage(uint32_t sysid, std::string_view text, Chunk& c) const;
+    void breakMessage(uint32_t sysid, std::string_view text, Chunk& c);
     // Looks a chunk's words up and adds its messages to the batch, writing
     // batches as they fill; false (and flushError_ set) when one cannot be written.
     bool takeChunk(Chunk& c);
@@ -178,6 +178,7 @@ private:
     std::vector<int32_t> counts_;          // by word identifier
     std::vector<int32_t> storedCount_;     // the counts as the store holds them
     std::vector<std::string> newWords_;    // not yet in the store
+    std::vector<uint32_t> newOrder_;       // newWords_ in the order of their text
     uint32_t firstNewId_ = 0;
     // The open batch: the words of its messages one after the other (each
     // message's ascending), where each message's words end, how many of the
@@ -200,6 +201,13 @@ private:
     std::vector<uint32_t> seenIn_;         // by word: the last message counted
     uint32_t messageSerial_ = 0;
     std::string flushError_;
+    // The reading thread's table of the words met in the message it breaks.
+    struct SeenSlot {
+        uint32_t hash = 0, token = 0, stamp = 0;
+    };
+    static constexpr std::size_t kSeenSlots = 4096;
+    std::vector<SeenSlot> seenSlots_ = std::vector<SeenSlot>(kSeenSlots);
+    uint32_t seenStamp_ = 0;
 
     // The chunk being filled, and between the two threads: the chunks
     // waiting for their lookup and the used ones to fill again.
