@@ -207,14 +207,16 @@ bool IndexStore::addWord(uint32_t id, std::string_view word, int32_t count) {
     return rc == SQLITE_DONE || fail();
 }
 
-int64_t IndexStore::wordCount() {
+int64_t IndexStore::scalar(const char* sql) {
     sqlite3_stmt* st = nullptr;
     int64_t n = 0;
-    if (sqlite3_prepare_v2(db_, "SELECT count(*) FROM words", -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
+    if (sqlite3_prepare_v2(db_, sql, -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
         n = sqlite3_column_int64(st, 0);
     sqlite3_finalize(st);
     return n;
 }
+
+int64_t IndexStore::wordCount() { return scalar("SELECT count(*) FROM words"); }
 
 bool IndexStore::putWord(const Word& w) {
     sqlite3_stmt* st = prep(SPutWord, "INSERT OR REPLACE INTO words(id, word, count) VALUES(?, ?, ?)");
@@ -348,14 +350,7 @@ std::vector<uint32_t> IndexStore::indexedMessages() {
     return v;
 }
 
-int64_t IndexStore::messageCount() {
-    sqlite3_stmt* st = nullptr;
-    int64_t n = 0;
-    if (sqlite3_prepare_v2(db_, "SELECT count(*) FROM messages", -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
-        n = sqlite3_column_int64(st, 0);
-    sqlite3_finalize(st);
-    return n;
-}
+int64_t IndexStore::messageCount() { return scalar("SELECT count(*) FROM messages"); }
 
 bool IndexStore::dropFromWord(uint32_t wordId, const std::vector<uint32_t>& drop) {
     std::vector<uint32_t> keep = postings(wordId), left;

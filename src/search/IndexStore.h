@@ -106,6 +106,7 @@ private:
     sqlite3_stmt* wordWalk();
     bool wordWalkRow(sqlite3_stmt* st, uint32_t& id, std::string_view& word, int32_t& count);
     bool exec(const char* sql);
+    int64_t scalar(const char* sql);  // the first column of the first row, 0 when none
     sqlite3_stmt* prep(int slot, const char* sql);
     bool fail();
 

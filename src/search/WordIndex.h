@@ -7,10 +7,10 @@
 #include <cstdint>
 #include <deque>
 #include <map>
-#include <mutex>
-#include <thread>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -180,9 +180,10 @@ private:
     std::vector<std::string> newWords_;    // not yet in the store
     std::vector<uint32_t> newOrder_;       // newWords_ in the order of their text
     uint32_t firstNewId_ = 0;
-    // The open batch: the words of its messages one after the other (each
-    // message's ascending), where each message's words end, how many of the
-    // batch's messages hold each word, and the words that any of them hold.
+    // The open batch: the words of its messages one after the other (the
+    // flush puts each message's in ascending order), where each message's
+    // words end, how many of the batch's messages hold each word, and the
+    // words that any of them hold.
     struct BatchMessage {
         uint32_t sysid;
         std::size_t end;
