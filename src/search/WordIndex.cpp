@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <exception>
 #include <filesystem>
 #include <system_error>
 
@@ -429,6 +430,17 @@ bool WordIndexRun::takeChunk(Chunk& c) {
 }
 
 void WordIndexRun::lookupLoop() {
+    // What the lookup throws (memory running out) fails the run rather
+    // than the program.
+    auto guarded = [this](auto&& work) {
+        try {
+            return work();
+        } catch (const std::exception& e) {
+            flushError_ = std::string("The word index cannot be built: ") + e.what();
+            store_.rollback();
+            return false;
+        }
+    };
     for (;;) {
         std::unique_ptr<Chunk> c;
         {
@@ -440,7 +452,7 @@ void WordIndexRun::lookupLoop() {
             waiting_.pop_front();
         }
         changed_.notify_all();
-        bool ok = takeChunk(*c);
+        bool ok = guarded([&] { return takeChunk(*c); });
         c->clear();
         std::lock_guard lock(mutex_);
         spare_.push_back(std::move(c));
@@ -450,7 +462,7 @@ void WordIndexRun::lookupLoop() {
             return;
         }
     }
-    bool ok = flushBatch();
+    bool ok = guarded([&] { return flushBatch(); });
     std::lock_guard lock(mutex_);
     if (!ok) lookupFailed_ = true;
     changed_.notify_all();
