@@ -10,19 +10,26 @@
 
 namespace quill {
 
-std::string encodeIds(const std::vector<uint32_t>& ids) {
-    std::string out;
-    out.reserve(ids.size() * 2);
+void encodeIds(const uint32_t* ids, std::size_t n, std::string& out) {
+    // At most five bytes a number, written through a pointer.
+    out.resize(n * 5);
+    char* p = out.data();
     uint32_t prev = 0;
-    for (uint32_t id : ids) {
-        uint32_t d = id - prev;
-        prev = id;
+    for (std::size_t i = 0; i < n; ++i) {
+        uint32_t d = ids[i] - prev;
+        prev = ids[i];
         while (d >= 0x80) {
-            out += char(0x80 | (d & 0x7F));
+            *p++ = char(0x80 | (d & 0x7F));
             d >>= 7;
         }
-        out += char(d);
+        *p++ = char(d);
     }
+    out.resize(std::size_t(p - out.data()));
+}
+
+std::string encodeIds(const std::vector<uint32_t>& ids) {
+    std::string out;
+    encodeIds(ids.data(), ids.size(), out);
     return out;
 }
 
@@ -49,7 +56,7 @@ namespace {
 
 enum Slot {
     SFindWord, SFindWordId, SPutWord, SDelWord, SDelWordPostings, SPostings, SAddBlock, SWordsOf, SAddMessage,
-    SDelMessage, SDelWordBlocks, SMeta, SSetMeta, SSetCount, SSlots
+    SDelMessage, SDelWordBlocks, SMeta, SSetMeta, SSetCount, SWordWalk, SAddWord, SSlots
 };
 
 }  // namespace
@@ -80,7 +87,10 @@ sqlite3_stmt* IndexStore::prep(int slot, const char* sql) {
 
 bool IndexStore::open(const std::string& path) {
     close();
-    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
+    // One thread at a time uses a connection (an indexing run hands it to
+    // its second thread and back): it needs no mutex of its own.
+    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                        nullptr) != SQLITE_OK) {
         fail();
         close();
         return false;
@@ -135,6 +145,20 @@ std::vector<IndexStore::Word> IndexStore::words() {
     return v;
 }
 
+sqlite3_stmt* IndexStore::wordWalk() { return prep(SWordWalk, "SELECT id, word, count FROM words ORDER BY id"); }
+
+bool IndexStore::wordWalkRow(sqlite3_stmt* st, uint32_t& id, std::string_view& word, int32_t& count) {
+    if (sqlite3_step(st) != SQLITE_ROW) {
+        sqlite3_reset(st);
+        return false;
+    }
+    id = uint32_t(sqlite3_column_int64(st, 0));
+    const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(st, 1));
+    word = std::string_view(t ? t : "", std::size_t(sqlite3_column_bytes(st, 1)));
+    count = int32_t(sqlite3_column_int64(st, 2));
+    return true;
+}
+
 IndexStore::Word IndexStore::findWord(std::string_view upper) {
     Word w;
     sqlite3_stmt* st = prep(SFindWord, "SELECT id, count FROM words WHERE word = ?");
@@ -171,6 +195,28 @@ uint32_t IndexStore::maxWordId() {
     sqlite3_finalize(st);
     return m;
 }
+
+bool IndexStore::addWord(uint32_t id, std::string_view word, int32_t count) {
+    sqlite3_stmt* st = prep(SAddWord, "INSERT INTO words(id, word, count) VALUES(?, ?, ?)");
+    if (!st) return false;
+    sqlite3_bind_int64(st, 1, id);
+    sqlite3_bind_text(st, 2, word.data(), int(word.size()), SQLITE_STATIC);
+    sqlite3_bind_int64(st, 3, count);
+    int rc = sqlite3_step(st);
+    sqlite3_reset(st);
+    return rc == SQLITE_DONE || fail();
+}
+
+int64_t IndexStore::scalar(const char* sql) {
+    sqlite3_stmt* st = nullptr;
+    int64_t n = 0;
+    if (sqlite3_prepare_v2(db_, sql, -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
+        n = sqlite3_column_int64(st, 0);
+    sqlite3_finalize(st);
+    return n;
+}
+
+int64_t IndexStore::wordCount() { return scalar("SELECT count(*) FROM words"); }
 
 bool IndexStore::putWord(const Word& w) {
     sqlite3_stmt* st = prep(SPutWord, "INSERT OR REPLACE INTO words(id, word, count) VALUES(?, ?, ?)");
@@ -231,15 +277,15 @@ std::vector<uint32_t> IndexStore::postings(uint32_t wordId) {
     return v;
 }
 
-bool IndexStore::addBlock(uint32_t wordId, const std::vector<uint32_t>& ids) {
-    if (ids.empty()) return true;
+bool IndexStore::addBlock(uint32_t wordId, const uint32_t* ids, std::size_t n) {
+    if (n == 0) return true;
     sqlite3_stmt* st = prep(SAddBlock, "INSERT OR REPLACE INTO postings(word, first, n, data) VALUES(?, ?, ?, ?)");
     if (!st) return false;
-    std::string blob = encodeIds(ids);
+    encodeIds(ids, n, blob_);
     sqlite3_bind_int64(st, 1, wordId);
-    sqlite3_bind_int64(st, 2, ids.front());
-    sqlite3_bind_int64(st, 3, int64_t(ids.size()));
-    sqlite3_bind_blob(st, 4, blob.data(), int(blob.size()), SQLITE_STATIC);
+    sqlite3_bind_int64(st, 2, ids[0]);
+    sqlite3_bind_int64(st, 3, int64_t(n));
+    sqlite3_bind_blob(st, 4, blob_.data(), int(blob_.size()), SQLITE_STATIC);
     int rc = sqlite3_step(st);
     sqlite3_reset(st);
     return rc == SQLITE_DONE || fail();
@@ -272,12 +318,12 @@ std::vector<uint32_t> IndexStore::wordsOf(uint32_t sysid, bool* indexed) {
     return v;
 }
 
-bool IndexStore::addMessage(uint32_t sysid, const std::vector<uint32_t>& words) {
+bool IndexStore::addMessage(uint32_t sysid, const uint32_t* words, std::size_t n) {
     sqlite3_stmt* st = prep(SAddMessage, "INSERT OR REPLACE INTO messages(sysid, words) VALUES(?, ?)");
     if (!st) return false;
-    std::string blob = encodeIds(words);
+    encodeIds(words, n, blob_);
     sqlite3_bind_int64(st, 1, sysid);
-    sqlite3_bind_blob(st, 2, blob.data(), int(blob.size()), SQLITE_STATIC);
+    sqlite3_bind_blob(st, 2, blob_.data(), int(blob_.size()), SQLITE_STATIC);
     int rc = sqlite3_step(st);
     sqlite3_reset(st);
     return rc == SQLITE_DONE || fail();
@@ -304,14 +350,7 @@ std::vector<uint32_t> IndexStore::indexedMessages() {
     return v;
 }
 
-int64_t IndexStore::messageCount() {
-    sqlite3_stmt* st = nullptr;
-    int64_t n = 0;
-    if (sqlite3_prepare_v2(db_, "SELECT count(*) FROM messages", -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
-        n = sqlite3_column_int64(st, 0);
-    sqlite3_finalize(st);
-    return n;
-}
+int64_t IndexStore::messageCount() { return scalar("SELECT count(*) FROM messages"); }
 
 bool IndexStore::dropFromWord(uint32_t wordId, const std::vector<uint32_t>& drop) {
     std::vector<uint32_t> keep = postings(wordId), left;

@@ -1,8 +1,11 @@
 #include "search/WordIndex.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
+#include <exception>
 #include <filesystem>
+#include <system_error>
 
 #include "database/Common.h"
 #include "search/ScratchFiles.h"
@@ -153,37 +156,44 @@ bool ensureWordList(Session& s) {
 // ---------------------------------------------------------------------------
 // Word identifiers in memory
 
-uint32_t WordIds::hashOf(std::string_view w) {
-    // Eight bytes at a time (the tail zero-padded), each step a multiply and
-    // a shift: most words take one or two steps instead of one per byte.
-    uint64_t h = uint64_t(w.size()) * 0x9E3779B97F4A7C15ull;
-    std::size_t i = 0;
-    auto mix = [&h](uint64_t c) {
-        h = (h ^ c) * 0xBF58476D1CE4E5B9ull;
-        h ^= h >> 29;
-    };
-    for (; i + 8 <= w.size(); i += 8) {
-        uint64_t c;
-        std::memcpy(&c, w.data() + i, 8);
-        mix(c);
-    }
-    if (i < w.size()) {
-        uint64_t c = 0;
-        std::memcpy(&c, w.data() + i, w.size() - i);
-        mix(c);
-    }
-    h *= 0x94D049BB133111EBull;
-    return uint32_t(h ^ (h >> 32));
-}
-
 bool WordIds::same(const Slot& sl, std::string_view w) const {
     if (sl.length != w.size()) return false;
-    const char* p = w.size() <= kInline ? sl.text : arena_.data() + sl.offset;
-    return std::memcmp(p, w.data(), w.size()) == 0;
+    if (w.size() > kInline) return std::memcmp(arena_.data() + sl.offset, w.data(), w.size()) == 0;
+    // Most words are short: a byte loop beats a library call.
+    for (std::size_t k = 0; k < w.size(); ++k)
+        if (sl.text[k] != w[k]) return false;
+    return true;
 }
 
-uint32_t WordIds::find(std::string_view w) const {
-    uint32_t h = hashOf(w);
+bool WordIds::sameShortPadded(const Slot& sl, std::string_view w) {
+    // The slot holds a short word zero-padded; the bytes after the word are
+    // masked off. Little-endian: the word's first byte is the lowest.
+    uint64_t a0, a1, b0, b1;
+    std::memcpy(&a0, w.data(), 8);
+    std::memcpy(&a1, w.data() + 8, 8);
+    std::memcpy(&b0, sl.text, 8);
+    std::memcpy(&b1, sl.text + 8, 8);
+    std::size_t n = w.size();
+    if (n < 8) {
+        a0 &= (uint64_t(1) << (8 * n)) - 1;
+        a1 = 0;
+    } else if (n < 16) {
+        a1 &= (uint64_t(1) << (8 * (n - 8))) - 1;
+    }
+    return a0 == b0 && a1 == b1;
+}
+
+uint32_t WordIds::findPadded(std::string_view w, uint32_t h) const {
+    if (std::endian::native != std::endian::little || w.size() > kInline) return find(w, h);
+    std::size_t mask = slots_.size() - 1;
+    for (std::size_t i = h & mask;; i = (i + 1) & mask) {
+        const Slot& sl = slots_[i];
+        if (sl.id == 0) return kMissing;
+        if (sl.hash == h && sl.length == w.size() && sameShortPadded(sl, w)) return sl.id;
+    }
+}
+
+uint32_t WordIds::find(std::string_view w, uint32_t h) const {
     std::size_t mask = slots_.size() - 1;
     for (std::size_t i = h & mask;; i = (i + 1) & mask) {
         const Slot& sl = slots_[i];
@@ -192,9 +202,8 @@ uint32_t WordIds::find(std::string_view w) const {
     }
 }
 
-void WordIds::insert(std::string_view w, uint32_t id) {
+void WordIds::insert(std::string_view w, uint32_t h, uint32_t id) {
     if ((used_ + 1) * 2 > slots_.size()) grow();
-    uint32_t h = hashOf(w);
     std::size_t mask = slots_.size() - 1;
     std::size_t i = h & mask;
     while (slots_[i].id != 0) i = (i + 1) & mask;
@@ -211,8 +220,14 @@ void WordIds::insert(std::string_view w, uint32_t id) {
     ++used_;
 }
 
-void WordIds::grow() {
-    std::vector<Slot> old(slots_.size() * 2);
+void WordIds::reserve(std::size_t n) {
+    std::size_t slots = slots_.size();
+    while (slots < n * 2) slots *= 2;
+    if (slots > slots_.size()) rehash(slots);
+}
+
+void WordIds::rehash(std::size_t slots) {
+    std::vector<Slot> old(slots);
     old.swap(slots_);
     std::size_t mask = slots_.size() - 1;
     for (const Slot& sl : old) {
@@ -229,6 +244,7 @@ void WordIds::grow() {
 WordIndexRun::WordIndexRun(Session& s, IndexMode mode) : s_(s), mode_(mode) {}
 
 WordIndexRun::~WordIndexRun() {
+    stopLookup();
     store_.rollback();
     store_.close();
     if (filesOpen_) closeTexts(s_);
@@ -236,6 +252,7 @@ WordIndexRun::~WordIndexRun() {
 }
 
 void WordIndexRun::fail(const std::string& why) {
+    stopLookup();
     failure_ = why;
     store_.rollback();
     phase_ = Phase::Done;
@@ -296,89 +313,308 @@ void WordIndexRun::start() {
         OP_CLOSE(s_, OpClose, {headers});
         total_ = int64_t(todo_.size());
     }
-    counts_.assign(1, 0);
-    for (auto& w : store_.words()) {
-        if (w.id >= counts_.size()) counts_.resize(w.id + 1, 0);
-        counts_[w.id] = w.count;
-        ids_.insert(w.word, w.id);
-    }
+    std::unordered_set<std::string> stopWords = loadStopWords(s_);
+    counts_.assign(std::size_t(store_.maxWordId()) + 1, 0);
+    ids_.reserve(counts_.size() + stopWords.size());
+    (void)store_.eachWord([&](uint32_t id, std::string_view word, int32_t count) {
+        if (id >= counts_.size()) counts_.resize(std::size_t(id) + 1, 0);
+        counts_[id] = count;
+        ids_.insert(word, id);
+    });
     // A stop word that is also an indexed word (added to the stop words
     // since) is no longer indexed: its entry is turned into a stop entry.
-    for (auto& st : loadStopWords(s_))
+    for (auto& st : stopWords)
         if (ids_.find(st) == WordIds::kMissing) ids_.insert(st, WordIds::kStopWord);
+    storedCount_ = counts_;
+    // A run that ended before its end step left the counts of the words it
+    // met in earlier batches behind their postings: they are taken from the
+    // postings then, and the end of this run writes them.
+    if (store_.meta("counts") == "pending") {
+        for (uint32_t id = 1; id < counts_.size(); ++id) counts_[id] = 0;
+        for (auto& [id, n] : store_.postingCounts()) {
+            if (id >= counts_.size()) continue;  // postings of a word that is gone
+            counts_[id] = int32_t(n);
+        }
+    }
+    // Until the end step the counts in the store may lag behind the postings.
+    if (!store_.setMeta("counts", "pending")) return fail("The word index cannot be written: " + store_.error());
     firstNewId_ = uint32_t(counts_.size());
-    batch_.resize(counts_.size());
+    inBatch_.assign(counts_.size(), 0);
     s_.MsgText.set(MsgTextFile::IDKEY);
 }
 
-uint32_t WordIndexRun::wordId(const std::string& w) {
-    uint32_t id = ids_.find(w);
+uint32_t WordIndexRun::wordId(std::string_view w, uint32_t hash) {
+    uint32_t id = ids_.findPadded(w, hash);
     if (id != WordIds::kMissing) return id;
     if (!indexable(w, settings_)) {
-        ids_.insert(w, WordIds::kStopWord);
+        ids_.insert(w, hash, WordIds::kStopWord);
         return WordIds::kStopWord;
     }
     id = uint32_t(counts_.size());
     counts_.push_back(0);
-    batch_.emplace_back();
-    newWords_.push_back(w);
-    ids_.insert(w, id);
+    storedCount_.push_back(0);
+    inBatch_.push_back(0);
+    newWords_.emplace_back(w);
+    ids_.insert(w, hash, id);
     ++report_.newWords;
     return id;
 }
 
-void WordIndexRun::indexMessage(uint32_t sysid, const std::string& text) {
+void WordIndexRun::breakMessage(uint32_t sysid, std::string_view text, Chunk& c) {
     auto [b, e] = indexedSpan(text, skipTags_);
-    msgWords_.clear();
-    // Each word is counted once per message: a stamp per word marks the
-    // message that counted it last.
-    ++messageSerial_;
-    forEachWord(std::string_view(text).substr(b, e - b), tables_, [&](const WordHit& h) {
-        uint32_t id = wordId(h.word);
-        if (id == WordIds::kStopWord) return;
-        if (id >= seenIn_.size()) seenIn_.resize(std::size_t(id) + 1024, 0);
-        if (seenIn_[id] == messageSerial_) return;
-        seenIn_[id] = messageSerial_;
-        msgWords_.push_back(id);
-    });
-    std::sort(msgWords_.begin(), msgWords_.end());
-    for (uint32_t id : msgWords_) {
-        auto& list = batch_[id];
-        if (list.empty()) touched_.push_back(id);
-        list.push_back(sysid);
-        ++counts_[id];
+    // A word met again in the same message is dropped here, in a small table
+    // that stays in the cache, so that the lookup sees each word of a
+    // message once. A message with more distinct words than the table holds
+    // hands the rest over as they come; the lookup counts them once anyway.
+    if (++seenStamp_ == 0) {
+        for (auto& sl : seenSlots_) sl.stamp = 0;
+        seenStamp_ = 1;
     }
-    report_.postings += int64_t(msgWords_.size());
-    forward_.emplace_back(sysid, msgWords_);
-    ++report_.indexed;
-    ++batchMessages_;
+    std::size_t first = c.tokens.size(), distinct = 0;
+    constexpr std::size_t mask = kSeenSlots - 1;
+    forEachWordRef(text.substr(b, e - b), tables_, [&](const WordRef& h) {
+        if (distinct < kSeenSlots / 2) {
+            for (std::size_t i = h.hash & mask;; i = (i + 1) & mask) {
+                SeenSlot& sl = seenSlots_[i];
+                if (sl.stamp != seenStamp_) {
+                    sl = {h.hash, uint32_t(c.tokens.size() - first), seenStamp_};
+                    ++distinct;
+                    break;
+                }
+                if (sl.hash == h.hash) {
+                    const Token& t = c.tokens[first + sl.token];
+                    if (std::string_view(c.text).substr(t.offset, t.length) == h.word) return;
+                }
+            }
+        }
+        c.tokens.push_back({uint32_t(c.text.size()), uint32_t(h.word.size()), h.hash});
+        c.text.append(h.word);
+    });
+    c.messages.emplace_back(sysid, c.tokens.size());
+}
+
+bool WordIndexRun::takeChunk(Chunk& c) {
+    c.text.append(WordIds::kPadding, '\0');
+    std::size_t from = 0;
+    for (auto& [sysid, end] : c.messages) {
+        // The table slot of each word is fetched into the cache ahead of its
+        // lookup: a lookup of a word that is not among the most common ones
+        // waits for memory otherwise.
+        for (std::size_t i = from; i < end; ++i) ids_.prefetch(c.tokens[i].hash);
+        std::size_t first = msgWords_.size();
+        // Each word is counted once per message: a stamp per word marks the
+        // message that counted it last.
+        ++messageSerial_;
+        for (std::size_t i = from; i < end; ++i) {
+            const Token& t = c.tokens[i];
+            uint32_t id = wordId(std::string_view(c.text).substr(t.offset, t.length), t.hash);
+            if (id == WordIds::kStopWord) continue;
+            if (id >= seenIn_.size()) seenIn_.resize(std::max<std::size_t>(std::size_t(id) + 1, seenIn_.size() * 2), 0);
+            if (seenIn_[id] == messageSerial_) continue;
+            seenIn_[id] = messageSerial_;
+            msgWords_.push_back(id);
+        }
+        from = end;
+        for (std::size_t i = first; i < msgWords_.size(); ++i) {
+            uint32_t id = msgWords_[i];
+            if (inBatch_[id]++ == 0) touched_.push_back(id);
+            ++counts_[id];
+        }
+        report_.postings += int64_t(msgWords_.size() - first);
+        batchMsgs_.push_back({sysid, msgWords_.size()});
+        ++report_.indexed;
+        ++batchMessages_;
+        if (batchMessages_ >= batchSize && !flushBatch()) return false;
+    }
+    return true;
+}
+
+void WordIndexRun::lookupLoop() {
+    // What the lookup throws (memory running out) fails the run rather
+    // than the program.
+    auto guarded = [this](auto&& work) {
+        try {
+            return work();
+        } catch (const std::exception& e) {
+            flushError_ = std::string("The word index cannot be built: ") + e.what();
+            store_.rollback();
+            return false;
+        }
+    };
+    for (;;) {
+        std::unique_ptr<Chunk> c;
+        {
+            std::unique_lock lock(mutex_);
+            changed_.wait(lock, [&] { return !waiting_.empty() || readingDone_ || stopLookup_; });
+            if (stopLookup_) return;
+            if (waiting_.empty()) break;  // the reading has ended
+            c = std::move(waiting_.front());
+            waiting_.pop_front();
+        }
+        changed_.notify_all();
+        bool ok = guarded([&] { return takeChunk(*c); });
+        c->clear();
+        std::lock_guard lock(mutex_);
+        spare_.push_back(std::move(c));
+        if (!ok) {
+            lookupFailed_ = true;
+            changed_.notify_all();
+            return;
+        }
+    }
+    bool ok = guarded([&] { return flushBatch(); });
+    std::lock_guard lock(mutex_);
+    if (!ok) lookupFailed_ = true;
+    changed_.notify_all();
+}
+
+bool WordIndexRun::passChunk() {
+    if (!filling_ || filling_->messages.empty()) return true;
+    if (!overlap) {
+        bool ok = takeChunk(*filling_);
+        filling_->clear();
+        if (!ok) fail(flushError_);
+        return ok;
+    }
+    if (!lookup_.joinable()) {
+        try {
+            lookup_ = std::thread([this] { lookupLoop(); });
+        } catch (const std::system_error&) {
+            // No second thread to be had: the run goes on in its own.
+            overlap = false;
+            return passChunk();
+        }
+    }
+    std::unique_lock lock(mutex_);
+    // A few chunks may wait; the reading waits for the lookup beyond that,
+    // so memory stays bounded.
+    changed_.wait(lock, [&] { return waiting_.size() < 4 || lookupFailed_; });
+    if (lookupFailed_) {
+        lock.unlock();
+        stopLookup();
+        fail(flushError_);
+        return false;
+    }
+    waiting_.push_back(std::move(filling_));
+    if (!spare_.empty()) {
+        filling_ = std::move(spare_.front());
+        spare_.pop_front();
+    }
+    lock.unlock();
+    changed_.notify_all();
+    if (!filling_) filling_ = std::make_unique<Chunk>();
+    return true;
+}
+
+bool WordIndexRun::endReading() {
+    if (!passChunk()) return false;
+    if (!lookup_.joinable()) {
+        // Without overlap (or with nothing read) the last batch is written here.
+        if (!flushBatch()) {
+            fail(flushError_);
+            return false;
+        }
+        return true;
+    }
+    {
+        std::lock_guard lock(mutex_);
+        readingDone_ = true;
+    }
+    changed_.notify_all();
+    lookup_.join();
+    if (lookupFailed_) {
+        fail(flushError_);
+        return false;
+    }
+    return true;
+}
+
+void WordIndexRun::stopLookup() {
+    if (!lookup_.joinable()) return;
+    {
+        std::lock_guard lock(mutex_);
+        stopLookup_ = true;
+    }
+    changed_.notify_all();
+    lookup_.join();
 }
 
 bool WordIndexRun::flushBatch() {
-    if (forward_.empty() && newWords_.empty()) return true;
+    if (batchMsgs_.empty() && newWords_.empty()) return true;
+    // The batch's postings turned around, word by word: each word's messages
+    // (by their place in the batch) get one stretch of byMessage_, laid out
+    // in word order and filled in message order.
+    std::sort(touched_.begin(), touched_.end());
+    std::size_t at = 0;
+    for (uint32_t w : touched_) {
+        uint32_t n = inBatch_[w];
+        inBatch_[w] = uint32_t(at);
+        at += n;
+    }
+    byMessage_.resize(at);
+    {
+        std::size_t from = 0;
+        for (std::size_t m = 0; m < batchMsgs_.size(); ++m) {
+            for (std::size_t i = from; i < batchMsgs_[m].end; ++i) byMessage_[inBatch_[msgWords_[i]]++] = uint32_t(m);
+            from = batchMsgs_[m].end;
+        }
+    }
+    // And back again: walking the words in ascending order refills each
+    // message's word list in ascending order, as it is stored, without a
+    // sort per message.
+    msgFill_.resize(batchMsgs_.size());
+    for (std::size_t m = 0, from = 0; m < batchMsgs_.size(); from = batchMsgs_[m].end, ++m) msgFill_[m] = from;
+    {
+        std::size_t from = 0;
+        for (uint32_t w : touched_) {
+            std::size_t end = inBatch_[w];
+            for (std::size_t i = from; i < end; ++i) msgWords_[msgFill_[byMessage_[i]]++] = w;
+            from = end;
+        }
+    }
+    for (uint32_t& m : byMessage_) m = batchMsgs_[m].sysid;
     bool ok = store_.begin();
     uint32_t id = firstNewId_;
-    for (std::size_t i = 0; ok && i < newWords_.size(); ++i, ++id) ok = store_.putWord({id, newWords_[i], 0});
-    std::sort(touched_.begin(), touched_.end());
-    for (std::size_t i = 0; ok && i < touched_.size(); ++i) {
-        auto& list = batch_[touched_[i]];
-        // A message number met twice in one batch cannot happen (each message
-        // is read once), but a block must stay ascending.
-        if (!std::is_sorted(list.begin(), list.end())) std::sort(list.begin(), list.end());
-        ok = store_.addBlock(touched_[i], list);
+    // New words go in with their counts so far (the end of the run writes
+    // the counts that changed since), in the order of their text: the
+    // index on the text then takes them in one sweep rather than at random
+    // places.
+    newOrder_.resize(newWords_.size());
+    for (std::size_t i = 0; i < newOrder_.size(); ++i) newOrder_[i] = uint32_t(i);
+    std::sort(newOrder_.begin(), newOrder_.end(), [&](uint32_t a, uint32_t b) { return newWords_[a] < newWords_[b]; });
+    for (std::size_t k = 0; ok && k < newOrder_.size(); ++k) {
+        uint32_t wid = id + newOrder_[k];
+        ok = store_.addWord(wid, newWords_[newOrder_[k]], counts_[wid]);
+        storedCount_[wid] = counts_[wid];
     }
-    for (std::size_t i = 0; ok && i < forward_.size(); ++i) ok = store_.addMessage(forward_[i].first, forward_[i].second);
+    std::size_t start = 0;
+    for (std::size_t i = 0; ok && i < touched_.size(); ++i) {
+        // inBatch_ now holds the end of the word's stretch.
+        std::size_t end = inBatch_[touched_[i]];
+        // Messages come in ascending order, so a stretch is ascending; a
+        // block must be, whatever order they came in.
+        uint32_t* list = byMessage_.data();
+        if (!std::is_sorted(list + start, list + end)) std::sort(list + start, list + end);
+        ok = store_.addBlock(touched_[i], byMessage_.data() + start, end - start);
+        start = end;
+    }
+    {
+        std::size_t from = 0;
+        for (std::size_t i = 0; ok && i < batchMsgs_.size(); ++i) {
+            ok = store_.addMessage(batchMsgs_[i].sysid, msgWords_.data() + from, batchMsgs_[i].end - from);
+            from = batchMsgs_[i].end;
+        }
+    }
     ok = ok && store_.commit();
     if (!ok) {
-        fail("The word index cannot be written: " + store_.error());
+        flushError_ = "The word index cannot be written: " + store_.error();
+        store_.rollback();
         return false;
     }
-    for (uint32_t w : touched_) {
-        batch_[w].clear();
-        batch_[w].shrink_to_fit();
-    }
+    for (uint32_t w : touched_) inBatch_[w] = 0;
     touched_.clear();
-    forward_.clear();
+    batchMsgs_.clear();
+    msgWords_.clear();
     newWords_.clear();
     firstNewId_ = uint32_t(counts_.size());
     batchMessages_ = 0;
@@ -386,32 +622,51 @@ bool WordIndexRun::flushBatch() {
 }
 
 void WordIndexRun::scan() {
-    if (mode_ == IndexMode::Partial) {
-        for (int n = 0; n < sliceSize; ++n) {
+    if (!filling_) filling_ = std::make_unique<Chunk>();
+    for (int n = 0; n < sliceSize; ++n) {
+        uint32_t sysid = 0;
+        if (mode_ == IndexMode::Partial) {
             if (std::size_t(processed_) >= todo_.size()) {
-                if (flushBatch()) phase_ = Phase::Finish;
+                if (endReading()) phase_ = Phase::Finish;
                 return;
             }
-            uint32_t sysid = todo_[std::size_t(processed_++)];
-            s_.MsgText.clearBuffer();
-            s_.TXT.MSGNUMBER = sysid;
-            if (!s_.MsgText.get(MsgTextFile::IDKEY)) continue;
-            indexMessage(sysid, s_.MsgText.memo);
-            if (batchMessages_ >= batchSize && !flushBatch()) return;
+            sysid = todo_[std::size_t(processed_++)];
+            // New messages mostly stand together at the end: the texts are
+            // read by a walk that goes on while it meets the next message
+            // wanted, and seeks afresh after a gap.
+            bool found = false;
+            if (walking_ && s_.MsgText.next()) {
+                found = uint32_t(s_.TXT.MSGNUMBER) == sysid;
+                walking_ = found;
+            } else {
+                walking_ = false;
+            }
+            if (!found) {
+                s_.MsgText.clearBuffer();
+                s_.TXT.MSGNUMBER = sysid;
+                s_.MsgText.setFrom(MsgTextFile::IDKEY);
+                walking_ = bool(s_.MsgText.next());
+                found = walking_ && uint32_t(s_.TXT.MSGNUMBER) == sysid;
+                if (!found) {
+                    // Its text is gone (another program purged it); the walk
+                    // seeks again for the next one.
+                    walking_ = false;
+                    continue;
+                }
+            }
+        } else {
+            if (!s_.MsgText.next()) {
+                if (endReading()) phase_ = Phase::Finish;
+                return;
+            }
+            ++processed_;
+            sysid = s_.TXT.MSGNUMBER;
         }
-        return;
+        breakMessage(sysid, s_.MsgText.memo, *filling_);
+        if (filling_->messages.size() >= kChunkMessages && !passChunk()) return;
     }
-    for (int n = 0; n < sliceSize; ++n) {
-        if (!s_.MsgText.next()) {
-            if (!flushBatch()) return;
-            phase_ = Phase::Finish;
-            return;
-        }
-        ++processed_;
-        uint32_t sysid = s_.TXT.MSGNUMBER;
-        indexMessage(sysid, s_.MsgText.memo);
-        if (batchMessages_ >= batchSize && !flushBatch()) return;
-    }
+    // The lookup gets what was read before the step returns.
+    (void)passChunk();
 }
 
 void WordIndexRun::finish() {
@@ -428,21 +683,20 @@ void WordIndexRun::finish() {
             if (int64_t(counts_[id]) * 4 > messages) dropped.push_back(id);
     }
     // The WordList mirror is rewritten when it is next read (ensureWordList),
-    // not by every run.
-    bool ok = store_.begin() && store_.setMeta("wordlist", "stale");
-    std::vector<IndexStore::Word> all = ok ? store_.words() : std::vector<IndexStore::Word>{};
-    for (auto& w : all) {
-        if (!ok) break;
-        if (std::binary_search(dropped.begin(), dropped.end(), w.id)) {
-            report_.stopWordsAdded.push_back(w.word);
-            ok = store_.deleteWord(w.id);
-        } else if (w.id < counts_.size() && counts_[w.id] != w.count) {
-            ok = store_.setCount(w.id, counts_[w.id]);
-        }
+    // not by every run. Only the counts this run changed are written.
+    bool ok = store_.begin() && store_.setMeta("wordlist", "stale") && store_.setMeta("counts", "current");
+    for (std::size_t i = 0; ok && i < dropped.size(); ++i) {
+        IndexStore::Word w = store_.findWordId(dropped[i]);
+        if (w.id == 0) continue;
+        report_.stopWordsAdded.push_back(w.word);
+        ok = store_.deleteWord(w.id);
+        storedCount_[w.id] = counts_[w.id];
     }
+    for (uint32_t id = 1; ok && id < counts_.size(); ++id)
+        if (counts_[id] != storedCount_[id]) ok = store_.setCount(id, counts_[id]);
     ok = ok && store_.commit();
     if (!ok) return fail("The word index cannot be written: " + store_.error());
-    report_.words = int64_t(all.size() - report_.stopWordsAdded.size());
+    report_.words = store_.wordCount();
     if (!addStopWords(s_, report_.stopWordsAdded)) return fail("The stop words cannot be written.");
     // Messages that another program imported while this run read the texts
     // may have been missed: the flag that import raised then stays.
@@ -467,7 +721,7 @@ void WordIndexRun::recount() {
             ok = store_.putWord(w);
         }
     }
-    ok = ok && store_.commit();
+    ok = ok && store_.setMeta("counts", "current") && store_.commit();
     if (!ok) return fail("The word index cannot be written: " + store_.error());
     report_.words = int64_t(store_.words().size());
     int64_t indexed = store_.messageCount();

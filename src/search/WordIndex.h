@@ -3,16 +3,21 @@
 // three upkeep steps of the purge run.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
 #include "database/Session.h"
 #include "search/IndexStore.h"
+#include "search/LargePages.h"
 #include "search/WordBreak.h"
 
 namespace quill {
@@ -53,9 +58,20 @@ class WordIds {
 public:
     static constexpr uint32_t kMissing = 0;
     static constexpr uint32_t kStopWord = 0xFFFFFFFFu;
-    uint32_t find(std::string_view w) const;
-    void insert(std::string_view w, uint32_t id);  // w must be absent
+    uint32_t find(std::string_view w) const { return find(w, WordHash::of(w)); }
+    // With the word's WordHash, as the word breaker hands it over.
+    uint32_t find(std::string_view w, uint32_t hash) const;
+    // The same for a word followed by at least kPadding readable bytes,
+    // which lets a short word be compared in two 8-byte steps.
+    static constexpr std::size_t kPadding = 16;
+    uint32_t findPadded(std::string_view w, uint32_t hash) const;
+    void insert(std::string_view w, uint32_t id) { insert(w, WordHash::of(w), id); }
+    void insert(std::string_view w, uint32_t hash, uint32_t id);  // w must be absent
     std::size_t size() const { return used_; }
+    // Makes room for n words without growing on the way.
+    void reserve(std::size_t n);
+    // Asks the processor to fetch the first slot a word of this hash probes.
+    void prefetch(uint32_t hash) const { __builtin_prefetch(&slots_[hash & (slots_.size() - 1)]); }
 
 private:
     // Words of up to 16 bytes are kept in the slot itself, so that a lookup
@@ -68,9 +84,10 @@ private:
         uint32_t length = 0;
         char text[kInline] = {};
     };
-    static uint32_t hashOf(std::string_view w);
     bool same(const Slot& sl, std::string_view w) const;
-    void grow();
+    static bool sameShortPadded(const Slot& sl, std::string_view w);
+    void grow() { rehash(slots_.size() * 2); }
+    void rehash(std::size_t slots);
     std::vector<Slot> slots_ = std::vector<Slot>(1024);
     std::string arena_;
     std::size_t used_ = 0;
@@ -99,6 +116,13 @@ public:
     // Messages read per slice and messages per written batch.
     int sliceSize = 500;
     int batchSize = 8000;
+    // With overlap set, a second thread looks the words up and writes the
+    // batches while the run's own thread reads the texts and breaks them
+    // into words. The thread lives inside the run: it starts with the
+    // reading and is joined when the texts are read, when the run fails or
+    // when it is destroyed; a run destroyed between steps loses at most the
+    // open batch.
+    bool overlap = true;
 
 private:
     enum class Phase { Start, Scan, Finish, Done };
@@ -106,10 +130,36 @@ private:
     void scan();
     void finish();
     void recount();
+    // The words of a run of messages, broken out of their texts by the
+    // reading thread, waiting for their lookup.
+    struct Token {
+        uint32_t offset, length, hash;
+    };
+    struct Chunk {
+        std::vector<Token> tokens;
+        std::string text;
+        std::vector<std::pair<uint32_t, std::size_t>> messages;  // number, end of its tokens
+        void clear() {
+            tokens.clear();
+            text.clear();
+            messages.clear();
+        }
+    };
+    static constexpr std::size_t kChunkMessages = 64;
     bool flushBatch();
-    void indexMessage(uint32_t sysid, const std::string& text);
+    void breakMessage(uint32_t sysid, std::string_view text, Chunk& c);
+    // Looks a chunk's words up and adds its messages to the batch, writing
+    // batches as they fill; false (and flushError_ set) when one cannot be written.
+    bool takeChunk(Chunk& c);
+    // Hands the filled chunk over (or takes it in place without overlap);
+    // false when the run failed.
+    bool passChunk();
+    // Ends the reading: the last chunk, the last batch, the thread joined.
+    bool endReading();
+    void lookupLoop();
+    void stopLookup();
     void fail(const std::string& why);
-    uint32_t wordId(const std::string& w);
+    uint32_t wordId(std::string_view w, uint32_t hash);  // w padded (WordIds::kPadding)
 
     Session& s_;
     IndexMode mode_;
@@ -126,18 +176,50 @@ private:
     bool skipTags_ = false;
     WordIds ids_;                          // words and stop words (kStopWord)
     std::vector<int32_t> counts_;          // by word identifier
+    std::vector<int32_t> storedCount_;     // the counts as the store holds them
     std::vector<std::string> newWords_;    // not yet in the store
+    std::vector<uint32_t> newOrder_;       // newWords_ in the order of their text
     uint32_t firstNewId_ = 0;
-    std::vector<std::vector<uint32_t>> batch_;  // messages per word of this batch
+    // The open batch: the words of its messages one after the other (the
+    // flush puts each message's in ascending order), where each message's
+    // words end, how many of the batch's messages hold each word, and the
+    // words that any of them hold.
+    struct BatchMessage {
+        uint32_t sysid;
+        std::size_t end;
+    };
+    LargeVector<uint32_t> msgWords_;
+    std::vector<BatchMessage> batchMsgs_;
+    std::vector<uint32_t> inBatch_;        // by word identifier
     std::vector<uint32_t> touched_;
-    std::vector<std::pair<uint32_t, std::vector<uint32_t>>> forward_;
+    LargeVector<uint32_t> byMessage_;      // the batch turned around at its flush
+    std::vector<std::size_t> msgFill_;
     int batchMessages_ = 0;
     std::vector<uint32_t> todo_;           // Partial: the messages to read
+    bool walking_ = false;                 // Partial: the text walk stands before the next one
     uint32_t lastSysid_ = 0;
     bool anyRead_ = false;
-    std::vector<uint32_t> msgWords_;
     std::vector<uint32_t> seenIn_;         // by word: the last message counted
     uint32_t messageSerial_ = 0;
+    std::string flushError_;
+    // The reading thread's table of the words met in the message it breaks.
+    struct SeenSlot {
+        uint32_t hash = 0, token = 0, stamp = 0;
+    };
+    static constexpr std::size_t kSeenSlots = 4096;
+    std::vector<SeenSlot> seenSlots_ = std::vector<SeenSlot>(kSeenSlots);
+    uint32_t seenStamp_ = 0;
+
+    // The chunk being filled, and between the two threads: the chunks
+    // waiting for their lookup and the used ones to fill again.
+    std::unique_ptr<Chunk> filling_;
+    std::thread lookup_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<std::unique_ptr<Chunk>> waiting_, spare_;
+    bool readingDone_ = false;     // no more chunks will come
+    bool lookupFailed_ = false;
+    bool stopLookup_ = false;
 };
 
 // WordList is a mirror of the index store's word table, with its three keys

@@ -5,6 +5,7 @@
 
 #include "search/IndexStore.h"
 #include "search/WordBreak.h"
+#include "search/WordIndex.h"
 
 namespace quill {
 namespace {
@@ -116,6 +117,69 @@ TEST(PostingBlocks, RoundTripAndDamageStopsDecoding) {
     EXPECT_EQ(partial.size(), ids.size() - 1);
     std::vector<uint32_t> endless;
     EXPECT_FALSE(decodeIds(std::string(8, '\xFF'), endless));
+}
+
+}  // namespace
+}  // namespace quill
+
+namespace quill {
+namespace {
+
+TEST(BreakWords, TheLengthLimitCountsTheKeptCharactersNotTheDiscardedOnes) {
+    std::string forty(40, 'k'), fortyOne(41, 'k');
+    std::string withJunk = forty.substr(0, 20) + "\xAD" + forty.substr(20);  // 41 bytes, 40 kept
+    struct Case {
+        std::string text;
+        std::string words;
+    } cases[] = {
+        {forty + " tail", std::string(40, 'K') + "|TAIL"},
+        {fortyOne + " tail", "TAIL"},
+        {withJunk + " tail", std::string(40, 'K') + "|TAIL"},
+        {fortyOne + "\xAD" + " tail", "TAIL"},
+        {"head " + fortyOne, "HEAD"},
+    };
+    for (auto& c : cases) EXPECT_EQ(joined(wordsOf(c.text, WordTables::defaults())), c.words) << c.text.size();
+}
+
+TEST(BreakWords, EachWordComesWithTheHashOfItsIndexedForm) {
+    std::vector<std::pair<std::string, uint32_t>> seen;
+    forEachWordRef("Stra\xDF" "e soft\xADhyphen caf\xE9 a-long-hyphenated-word-of-many-parts x",
+                   WordTables::defaults(), [&](const WordRef& r) { seen.emplace_back(std::string(r.word), r.hash); });
+    ASSERT_EQ(seen.size(), 5u);
+    EXPECT_EQ(seen[1].first, "SOFTHYPHEN");
+    for (auto& [word, hash] : seen) EXPECT_EQ(hash, WordHash::of(word)) << word;
+    EXPECT_NE(WordHash::of("AB"), WordHash::of("BA"));
+    EXPECT_NE(WordHash::of("A"), WordHash::of(std::string("A\0", 2)));
+}
+
+TEST(WordIds, WordsSharingAHashStayApartShortAndLong) {
+    WordIds ids;
+    std::string longA(30, 'A'), longB = std::string(29, 'A') + "B";
+    struct Case {
+        std::string word;
+        uint32_t hash, id;
+    } cases[] = {
+        {"CAT", 7, 1}, {"CAR", 7, 2}, {"CA", 7, 3}, {longA, 7, 4}, {longB, 7, 5}, {"SIXTEEN-LETTERS!", 7, 6},
+        {"SEVENTEEN-LETTERS", 7, 7}, {"DOG", 8, 8},
+    };
+    for (auto& c : cases) ids.insert(c.word, c.hash, c.id);
+    ids.reserve(5000);  // moves every word to a larger table
+    for (auto& c : cases) EXPECT_EQ(ids.find(c.word, c.hash), c.id) << c.word;
+    // The padded lookup of the indexing: whatever follows the word in its
+    // buffer does not count.
+    for (auto& c : cases) {
+        std::string buffer = c.word + "XYZXYZXYZXYZXYZXYZ";
+        EXPECT_EQ(ids.findPadded(std::string_view(buffer).substr(0, c.word.size()), c.hash), c.id) << c.word;
+    }
+    std::string carPadded = "CARSTENSEN-AND-MORE";
+    EXPECT_EQ(ids.findPadded(std::string_view(carPadded).substr(0, 2), 7), 3u);  // "CA"
+    EXPECT_EQ(ids.findPadded(std::string_view(carPadded).substr(0, 4), 7), WordIds::kMissing);  // "CARS"
+    EXPECT_EQ(ids.find("CAB", 7), WordIds::kMissing);
+    EXPECT_EQ(ids.find(std::string(29, 'A') + "C", 7), WordIds::kMissing);
+    EXPECT_EQ(ids.find("CAT", 8), WordIds::kMissing);
+    for (uint32_t n = 0; n < 3000; ++n) ids.insert("W" + std::to_string(n), 100 + n);
+    for (uint32_t n = 0; n < 3000; n += 97) EXPECT_EQ(ids.find("W" + std::to_string(n)), 100 + n);
+    for (auto& c : cases) EXPECT_EQ(ids.find(c.word, c.hash), c.id) << c.word;
 }
 
 }  // namespace

@@ -88,6 +88,90 @@ TEST_F(WordIndexTest, PartialIndexesOnlyTheNewMessagesAndKeepsWordIdentifiers) {
     EXPECT_EQ(s.Mem.WordListIndexNeedsUpdate, 0);
 }
 
+// Every word with its count and messages, and every message with its words,
+// by text (a Partial run numbers new words differently from a Full one).
+struct IndexContents {
+    std::map<std::string, std::pair<int32_t, std::vector<uint32_t>>> words;
+    std::map<uint32_t, std::set<std::string>> messages;
+    bool operator==(const IndexContents&) const = default;
+};
+
+IndexContents contentsOf(Session& s) {
+    IndexContents c;
+    IndexStore store;
+    EXPECT_TRUE(openIndexStore(s, store));
+    std::map<uint32_t, std::string> text;
+    for (auto& w : store.words()) {
+        text[w.id] = w.word;
+        c.words[w.word] = {w.count, store.postings(w.id)};
+    }
+    for (uint32_t m : store.indexedMessages())
+        for (uint32_t w : store.wordsOf(m)) c.messages[m].insert(text.count(w) ? text[w] : "?" + std::to_string(w));
+    return c;
+}
+
+TEST_F(WordIndexTest, PartialOverNewMessagesBetweenIndexedOnesBuildsWhatFullBuilds) {
+    const char* vocabulary[] = {"apple", "banana", "cherry", "damson", "elder", "fig", "grape", "hazel", "iris",
+                                "juniper", "kiwi", "lime", "mango", "nutmeg", "olive", "pear", "quince"};
+    auto textOf = [&](uint32_t n) {
+        std::string t;
+        for (uint32_t k = 0; k < 6; ++k) t += std::string(vocabulary[(n * 7 + k * k * 3) % 17]) + " ";
+        return t + "word" + std::to_string(n % 5) + " " + vocabulary[n % 17];
+    };
+    std::vector<Fx> first, later;
+    for (uint32_t n = 10; n < 40; n += 2) first.push_back(forum(n, textOf(n)));
+    importForum(first);
+    index(IndexMode::Full);
+    // New messages below, between (singly and in runs) and above the indexed ones.
+    for (uint32_t n : {3u, 11u, 13u, 15u, 21u, 29u, 31u, 33u, 40u, 41u, 42u, 43u, 44u, 60u}) later.push_back(forum(n, textOf(n)));
+    importForum(later);
+    IndexReport r = index(IndexMode::Partial);
+    EXPECT_EQ(r.indexed, int64_t(later.size()));
+    IndexContents partial = contentsOf(s);
+    EXPECT_EQ(partial.messages.size(), first.size() + later.size());
+
+    index(IndexMode::Full);
+    IndexContents full = contentsOf(s);
+    EXPECT_TRUE(partial == full);
+    EXPECT_EQ(full.words["APPLE"].first, int32_t(full.words["APPLE"].second.size()));
+}
+
+TEST_F(WordIndexTest, ARunStoppedBetweenStepsKeepsWholeBatchesAndPartialCompletesIt) {
+    std::vector<Fx> msgs;
+    for (uint32_t n = 1; n <= 60; ++n)
+        msgs.push_back(forum(n, "common word" + std::to_string(n % 7) + " unique" + std::to_string(n) + " shared"));
+    importForum(msgs);
+    for (bool overlap : {true, false}) {
+        SCOPED_TRACE(overlap ? "second thread" : "one thread");
+        {
+            WordIndexRun run(s, IndexMode::Full);
+            run.overlap = overlap;
+            run.sliceSize = 7;
+            run.batchSize = 8;
+            for (int k = 0; k < 4; ++k) ASSERT_TRUE(run.step());
+            // Destroyed here, with the lookup of what was read maybe still
+            // going on.
+        }
+        EXPECT_FALSE(s.IndexingInProgress);
+        IndexContents cut = contentsOf(s);
+        // What was written are whole batches, each message with all its words.
+        EXPECT_EQ(cut.messages.size() % 8, 0u);
+        for (auto& [m, words] : cut.messages) {
+            EXPECT_EQ(words.size(), 4u) << m;  // COMMON, WORDn, UNIQUEn, SHARED
+            EXPECT_TRUE(words.count("UNIQUE" + std::to_string(m))) << m;
+        }
+        index(IndexMode::Partial);
+        IndexContents completed = contentsOf(s);
+        EXPECT_EQ(completed.messages.size(), 60u);
+
+        WordIndexRun full(s, IndexMode::Full);
+        full.overlap = !overlap;
+        full.runToEnd();
+        ASSERT_FALSE(full.failed()) << full.failure();
+        EXPECT_TRUE(contentsOf(s) == completed);
+    }
+}
+
 TEST_F(WordIndexTest, ImportIntoAnIndexedDatabaseRaisesTheOutOfDateFlagWithItsMessages) {
     importForum({forum(1, "apple")});
     EXPECT_EQ(storedFlag(), 1);  // a new database has no index yet

@@ -1,5 +1,6 @@
 #include "import/readers/FileWindow.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
@@ -150,6 +151,25 @@ bool readLine(FileWindow& w, LineEnds ends, WindowLine& line, int stopByte) {
     std::string_view v = w.look(LineWidth + 2);
     if (v.empty()) return false;
     std::size_t i = 0;
+    if (stopByte < 0) {
+        // Without a stop byte only a line feed can end the line before its
+        // full width: the library's byte search finds it.
+        std::size_t limit = std::min(v.size(), std::size_t(LineWidth) + 1);
+        for (std::size_t from = 0; from < limit;) {
+            const void* hit = std::memchr(v.data() + from, '\n', limit - from);
+            if (!hit) break;
+            std::size_t at = std::size_t(static_cast<const char*>(hit) - v.data());
+            if (ends == LineEnds::Lf || (at > 0 && v[at - 1] == '\r')) {
+                line.text.assign(v.data(), at > 0 && v[at - 1] == '\r' ? at - 1 : at);
+                w.advance(at + 1);
+                return true;
+            }
+            from = at + 1;
+        }
+        // No line end up to the full width: the loop below takes the split
+        // at the full width or the end of the file.
+        i = v.size() > std::size_t(LineWidth) ? std::size_t(LineWidth) : v.size();
+    }
     for (; i < v.size(); ++i) {
         const char c = v[i];
         if (stopByte >= 0 && static_cast<unsigned char>(c) == stopByte) {

@@ -60,6 +60,20 @@ TEST(FileWindow, LoneLfStaysInACrLfLine) {
     EXPECT_EQ(readBack(path, LineEnds::CrLf), (std::vector<std::string>{"one\ntwo", "three"}));
 }
 
+TEST(FileWindow, ALastLineWithoutItsEndComesBackWholeAtAnyLength) {
+    TempDir dir;
+    std::string path = dir.path() + "/f";
+    for (std::size_t n : {1, 3, 399, 400, 401, 402, 800, 801}) {
+        for (LineEnds ends : {LineEnds::CrLf, LineEnds::Lf}) {
+            std::string last(n, 'q');
+            last[n / 2] = '\r';  // a lone CR inside the line stays in it
+            writeFile(path, "first\r\n" + last);
+            std::vector<std::string> expected = {"first", last};
+            EXPECT_EQ(readBack(path, ends), expected) << n;
+        }
+    }
+}
+
 TEST(FileWindow, NumbersAndPeeksStopAtTheEndAndAtALimit) {
     TempDir dir;
     std::string path = dir.path() + "/f";
