@@ -362,13 +362,12 @@ bool importMailbox(Bench& b, const std::string& file) {
     return run.succeeded();
 }
 
-bool indexDatabase(Bench& b, IndexMode mode, bool overlap = true, IndexReport* report = nullptr) {
+bool indexDatabase(Bench& b, IndexMode mode, IndexReport* report = nullptr) {
     SilentInterface ui;
     Session s(ui);
     openInstallation(s, b.home);
     if (!selectDatabase(s, b.mailbox)) return false;
     WordIndexRun run(s, mode);
-    run.overlap = overlap;
     run.runToEnd();
     if (report) *report = run.report();
     if (run.failed()) std::fprintf(stderr, "index failed: %s\n", run.failure().c_str());
@@ -518,11 +517,8 @@ int main(int argc, char** argv) {
         rc << "base=" << work.string() << "\nmbox=mail.mbox\nmfolder=mairix-results\ndatabase=" << (work / "mairix.db").string()
            << "\n";
     }
-    // The index is built with the lookup and the writing on a second thread
-    // (as the program does) and, for comparison, all in one thread.
-    Measured full, single, mx;
+    Measured full, mx;
     for (int rep = 0; rep < 2; ++rep) {
-        single = best(single, inChild([&] { return indexDatabase(b, IndexMode::Full, false); }));
         full = best(full, inChild([&] { return indexDatabase(b, IndexMode::Full); }));
         if (haveMairix) {
             fs::remove(work / "mairix.db");
@@ -531,8 +527,6 @@ int main(int argc, char** argv) {
     }
     std::printf("index --full:  %8.2f s  cpu %6.2f s  peak %6ld MB%s\n", full.seconds, full.cpu, full.peakKb / 1024,
                 full.ok ? "" : "  FAILED");
-    std::printf("  one thread:  %8.2f s  cpu %6.2f s  peak %6ld MB%s\n", single.seconds, single.cpu,
-                single.peakKb / 1024, single.ok ? "" : "  FAILED");
     if (haveMairix) {
         std::printf("mairix index:  %8.2f s  cpu %6.2f s  peak %6ld MB  db %.1f MB%s\n", mx.seconds, mx.cpu,
                     mx.peakKb / 1024, double(treeSize(work / "mairix.db")) / 1e6, mx.ok ? "" : "  FAILED");

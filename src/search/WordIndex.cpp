@@ -244,7 +244,6 @@ void WordIds::rehash(std::size_t slots) {
 WordIndexRun::WordIndexRun(Session& s, IndexMode mode) : s_(s), mode_(mode) {}
 
 WordIndexRun::~WordIndexRun() {
-    stopLookup();
     store_.rollback();
     store_.close();
     if (filesOpen_) closeTexts(s_);
@@ -252,7 +251,6 @@ WordIndexRun::~WordIndexRun() {
 }
 
 void WordIndexRun::fail(const std::string& why) {
-    stopLookup();
     failure_ = why;
     store_.rollback();
     phase_ = Phase::Done;
@@ -429,114 +427,29 @@ bool WordIndexRun::takeChunk(Chunk& c) {
     return true;
 }
 
-void WordIndexRun::lookupLoop() {
-    // What the lookup throws (memory running out) fails the run rather
-    // than the program.
-    auto guarded = [this](auto&& work) {
-        try {
-            return work();
-        } catch (const std::exception& e) {
-            flushError_ = std::string("The word index cannot be built: ") + e.what();
-            store_.rollback();
-            return false;
-        }
-    };
-    for (;;) {
-        std::unique_ptr<Chunk> c;
-        {
-            std::unique_lock lock(mutex_);
-            changed_.wait(lock, [&] { return !waiting_.empty() || readingDone_ || stopLookup_; });
-            if (stopLookup_) return;
-            if (waiting_.empty()) break;  // the reading has ended
-            c = std::move(waiting_.front());
-            waiting_.pop_front();
-        }
-        changed_.notify_all();
-        bool ok = guarded([&] { return takeChunk(*c); });
-        c->clear();
-        std::lock_guard lock(mutex_);
-        spare_.push_back(std::move(c));
-        if (!ok) {
-            lookupFailed_ = true;
-            changed_.notify_all();
-            return;
-        }
-    }
-    bool ok = guarded([&] { return flushBatch(); });
-    std::lock_guard lock(mutex_);
-    if (!ok) lookupFailed_ = true;
-    changed_.notify_all();
-}
-
 bool WordIndexRun::passChunk() {
     if (!filling_ || filling_->messages.empty()) return true;
-    if (!overlap) {
-        bool ok = takeChunk(*filling_);
-        filling_->clear();
-        if (!ok) fail(flushError_);
-        return ok;
+    // What the lookup throws (memory running out) fails the run rather
+    // than the program.
+    bool ok = false;
+    try {
+        ok = takeChunk(*filling_);
+    } catch (const std::exception& e) {
+        flushError_ = std::string("The word index cannot be built: ") + e.what();
+        store_.rollback();
     }
-    if (!lookup_.joinable()) {
-        try {
-            lookup_ = std::thread([this] { lookupLoop(); });
-        } catch (const std::system_error&) {
-            // No second thread to be had: the run goes on in its own.
-            overlap = false;
-            return passChunk();
-        }
-    }
-    std::unique_lock lock(mutex_);
-    // A few chunks may wait; the reading waits for the lookup beyond that,
-    // so memory stays bounded.
-    changed_.wait(lock, [&] { return waiting_.size() < 4 || lookupFailed_; });
-    if (lookupFailed_) {
-        lock.unlock();
-        stopLookup();
-        fail(flushError_);
-        return false;
-    }
-    waiting_.push_back(std::move(filling_));
-    if (!spare_.empty()) {
-        filling_ = std::move(spare_.front());
-        spare_.pop_front();
-    }
-    lock.unlock();
-    changed_.notify_all();
-    if (!filling_) filling_ = std::make_unique<Chunk>();
-    return true;
+    filling_->clear();
+    if (!ok) fail(flushError_);
+    return ok;
 }
 
 bool WordIndexRun::endReading() {
     if (!passChunk()) return false;
-    if (!lookup_.joinable()) {
-        // Without overlap (or with nothing read) the last batch is written here.
-        if (!flushBatch()) {
-            fail(flushError_);
-            return false;
-        }
-        return true;
-    }
-    {
-        std::lock_guard lock(mutex_);
-        readingDone_ = true;
-    }
-    changed_.notify_all();
-    lookup_.join();
-    if (lookupFailed_) {
+    if (!flushBatch()) {
         fail(flushError_);
         return false;
     }
     return true;
-}
-
-void WordIndexRun::stopLookup() {
-    if (!lookup_.joinable()) return;
-    {
-        std::lock_guard lock(mutex_);
-        stopLookup_ = true;
-    }
-    changed_.notify_all();
-    lookup_.join();
 }
 
 bool WordIndexRun::flushBatch() {

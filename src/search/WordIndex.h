@@ -3,14 +3,10 @@
 // three upkeep steps of the purge run.
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -116,13 +112,6 @@ public:
     // Messages read per slice and messages per written batch.
     int sliceSize = 500;
     int batchSize = 8000;
-    // With overlap set, a second thread looks the words up and writes the
-    // batches while the run's own thread reads the texts and breaks them
-    // into words. The thread lives inside the run: it starts with the
-    // reading and is joined when the texts are read, when the run fails or
-    // when it is destroyed; a run destroyed between steps loses at most the
-    // open batch.
-    bool overlap = true;
 
 private:
     enum class Phase { Start, Scan, Finish, Done };
@@ -130,8 +119,9 @@ private:
     void scan();
     void finish();
     void recount();
-    // The words of a run of messages, broken out of their texts by the
-    // reading thread, waiting for their lookup.
+    // The words of a run of messages, broken out of their texts, waiting
+    // for their lookup: breaking a chunk of texts first and looking its
+    // words up afterwards keeps each loop's tables in the cache.
     struct Token {
         uint32_t offset, length, hash;
     };
@@ -151,13 +141,10 @@ private:
     // Looks a chunk's words up and adds its messages to the batch, writing
     // batches as they fill; false (and flushError_ set) when one cannot be written.
     bool takeChunk(Chunk& c);
-    // Hands the filled chunk over (or takes it in place without overlap);
-    // false when the run failed.
+    // Looks the filled chunk's words up; false when the run failed.
     bool passChunk();
-    // Ends the reading: the last chunk, the last batch, the thread joined.
+    // Ends the reading: the last chunk, the last batch.
     bool endReading();
-    void lookupLoop();
-    void stopLookup();
     void fail(const std::string& why);
     uint32_t wordId(std::string_view w, uint32_t hash);  // w padded (WordIds::kPadding)
 
@@ -202,7 +189,7 @@ private:
     std::vector<uint32_t> seenIn_;         // by word: the last message counted
     uint32_t messageSerial_ = 0;
     std::string flushError_;
-    // The reading thread's table of the words met in the message it breaks.
+    // The table of the words met in the message being broken.
     struct SeenSlot {
         uint32_t hash = 0, token = 0, stamp = 0;
     };
@@ -210,16 +197,8 @@ private:
     std::vector<SeenSlot> seenSlots_ = std::vector<SeenSlot>(kSeenSlots);
     uint32_t seenStamp_ = 0;
 
-    // The chunk being filled, and between the two threads: the chunks
-    // waiting for their lookup and the used ones to fill again.
+    // The chunk being filled.
     std::unique_ptr<Chunk> filling_;
-    std::thread lookup_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::deque<std::unique_ptr<Chunk>> waiting_, spare_;
-    bool readingDone_ = false;     // no more chunks will come
-    bool lookupFailed_ = false;
-    bool stopLookup_ = false;
 };
 
 // WordList is a mirror of the index store's word table, with its three keys
