@@ -521,18 +521,24 @@ StoreResult StoreWriter::storeMail() {
     int32_t rem = time % 6000;
     if (rem != 0) NHR.TIME = time - rem + 1;
 
-    // Duplicate test over the mail of the same minute.
+    // Duplicate test over the mail of the same minute with the same subject.
+    // The subject key leads straight to them: walking all mail of the
+    // minute instead made an import of mail that shares one date (undated
+    // mail given the same fallback date) take time quadratic in its size.
     std::string subject = first(NHR.HEADING.view(), 50);
-    std::string upperSubject = upper1252(subject);
     s_.Mail.clearBuffer();
+    s_.MAI.SUBJECT = subject;
+    // The stored subject is compared as stored: without trailing blanks.
+    const std::string upperSubject = upper1252(s_.MAI.SUBJECT.view());
     s_.MAI.DATE = int32_t(NHR.DATE);
     s_.MAI.TIME = int32_t(NHR.TIME);
     s_.MAI.MAILID = 0xFFFFFFFFu;
-    s_.Mail.setFrom(MailFile::DATEKEY);
+    s_.Mail.setFrom(MailFile::SUBJECTKEY);
     while (s_.Mail.next()) {
-        if (int32_t(s_.MAI.DATE) != int32_t(NHR.DATE) || int32_t(s_.MAI.TIME) != int32_t(NHR.TIME)) break;
-        if (upper1252(s_.MAI.SUBJECT.view()) == upperSubject && uint32_t(s_.MAI.FROMID) == r.fromId &&
-            uint32_t(s_.MAI.TOID) == r.toId && DupString(s_, 1, s_.MAI.MAILID, 0)) {
+        if (int32_t(s_.MAI.DATE) != int32_t(NHR.DATE) || int32_t(s_.MAI.TIME) != int32_t(NHR.TIME) ||
+            upper1252(s_.MAI.SUBJECT.view()) != upperSubject)
+            break;
+        if (uint32_t(s_.MAI.FROMID) == r.fromId && uint32_t(s_.MAI.TOID) == r.toId && DupString(s_, 1, s_.MAI.MAILID, 0)) {
             r.code = StoreDuplicate;
             return r;
         }

@@ -323,6 +323,23 @@ INSTANTIATE_TEST_SUITE_P(
                       DupCase{"EqualLengthDiffering", "Text one", "Text two", 2}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(WriterFixture, AMinuteFullOfMailFindsTheDuplicatesOfEachSubject) {
+    uint32_t mb = mailbox();
+    std::vector<Fx> msgs;
+    for (int n = 0; n < 30; ++n)
+        msgs.push_back(mail("2024-03-01 12:00:05", "Subject " + std::to_string(n), "Text " + std::to_string(n)));
+    msgs.push_back(mail("2024-03-01 12:00:50", "SUBJECT 7", "Text 7"));   // a copy
+    msgs.push_back(mail("2024-03-01 12:00:50", "Subject 8", "Text 9"));   // another text
+    // A subject whose 50th character is a blank: compared as stored.
+    const std::string cutAtBlank = std::string(49, 'a') + " and more";
+    msgs.push_back(mail("2024-03-01 12:00:10", cutAtBlank, "Long"));
+    msgs.push_back(mail("2024-03-01 12:00:20", cutAtBlank, "Long"));
+    RunOutcome r = import(msgs, false, mb);
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(mails("Owner").size(), 32u);
+    EXPECT_EQ(r.display.skipped, 2u);
+}
+
 TEST_F(WriterFixture, MailInAnotherMinuteIsNoDuplicate) {
     uint32_t mb = mailbox();
     ASSERT_TRUE(import({mail("2024-03-01 12:00:05", "Hello", "x"), mail("2024-03-01 12:01:05", "Hello", "x")}, false, mb).ok);
