@@ -539,16 +539,25 @@ void SearchRun::Impl::combine() {
 }
 
 void SearchRun::Impl::gatherAll() {
-    // The walk reads the texts with the numbers: a slice is bounded by the
-    // texts it reads. Each slice seeks afresh after the last number taken.
-    ReadScope scope({&s.MsgText});
-    s.MsgText.clearBuffer();
-    s.TXT.MSGNUMBER = ids.empty() ? 0 : ids.back() + 1;
-    s.MsgText.setFrom(MsgTextFile::IDKEY);
+    // The numbers come from the small header records (a message is its
+    // header; its text is read only if a term needs it), newest first as the
+    // identifier key holds them. Each slice seeks afresh below the last
+    // number taken; the list is turned ascending when it is complete.
+    const bool mail = e.headers.mail();
+    RecordFile& file = mail ? static_cast<RecordFile&>(s.Mail) : static_cast<RecordFile&>(s.MsgNmbr);
+    auto number = [&]() -> uint32_t { return mail ? uint32_t(s.MAI.MAILID) : uint32_t(s.MSG.MSGNUMBER); };
+    ReadScope scope({&file});
+    file.clearBuffer();
+    const uint32_t below = ids.empty() ? UINT32_MAX : ids.back() - 1;
+    if (mail) s.MAI.MAILID = below;
+    else s.MSG.MSGNUMBER = below;
+    file.setFrom(mail ? MailFile::IDKEY : MsgNmbrFile::IDKEY);
     bool more = true;
-    for (std::size_t n = 0; n < kMessagesPerStep && (more = bool(s.MsgText.next())); ++n)
-        ids.push_back(s.TXT.MSGNUMBER);
-    if (!more || ids.back() == UINT32_MAX) decide();
+    for (std::size_t n = 0; n < kMessagesPerStep && (more = bool(file.next())); ++n) ids.push_back(number());
+    if (!more || (!ids.empty() && ids.back() == 0)) {
+        std::reverse(ids.begin(), ids.end());
+        decide();
+    }
 }
 
 void SearchRun::Impl::decide() {
