@@ -23,6 +23,7 @@ struct Appearance {
     QColor deleted, readOnly, kept, hit;
 
     static Appearance fromPreferences(const PreferenceState& prefs);
+    bool operator==(const Appearance&) const = default;
     // Applies everything to a window and its children; form says whether it
     // is one of the database forms.
     void applyTo(QWidget* window, bool form) const;

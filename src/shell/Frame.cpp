@@ -532,7 +532,11 @@ void Frame::applyPreferences() {
         g.setColorAt(1, palette().color(QPalette::Dark));
         area_->setBackground(g);
     }
-    appearance_ = Appearance::fromPreferences(session_.prefs);
+    // Windows are restyled only when a font or colour changed: the
+    // preferences are taken anew after every import and database change.
+    Appearance now = Appearance::fromPreferences(session_.prefs);
+    if (now == appearance_) return;
+    appearance_ = now;
     for (auto& [name, o] : open_)
         if (o.sub && !o.closing) applyAppearance(o.sub, name);
 }
